@@ -1,0 +1,113 @@
+#include "Configuration.h"
+
+#include "IniFile.h"
+
+#include <algorithm>
+
+namespace {
+const QString Main = QStringLiteral("Main");
+const QString Database = QStringLiteral("Database");
+const QString RunScreen = QStringLiteral("Run Screen");
+const QString RunOrder = QStringLiteral("Run Order");
+} // namespace
+
+Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
+{
+    const IniFile ini(iniFileName);
+    Configuration c;
+    c.mainTop = ini.ReadInteger(Main, "Top", 100);
+    c.mainLeft = ini.ReadInteger(Main, "Left", 100);
+    c.PrompterLinkEnabled = ini.ReadBool(Main, "Telvio Link Enabled", false);
+    c.PrompterLinkName = ini.ReadString(Main, "Telvio Link Name", "Telvio - Vantora");
+    c.ScaleFactor = ini.ReadInteger(Main, "Scale Factor", Configuration::DefaultScaleFactor);
+    // Heights are divided by it; a factor below 1 would make every reply meaningless.
+    if (c.ScaleFactor < 1)
+        c.ScaleFactor = Configuration::DefaultScaleFactor;
+    c.StandsDisplayed = std::clamp(ini.ReadInteger(Main, "Stands Displayed", 8), 1, 8);
+    c.ComPortNumber = ini.ReadInteger(Main, "Com Port Number", 1);
+    c.SerialHandControl = ini.ReadBool(Database, "Hand Control", true);
+    c.RunOrderFileName = ini.ReadString(RunScreen, "Run Order Filename", QString());
+    c.DatabaseFileName = ini.ReadString(Database, "Database Filename", defaultDatabaseFileName);
+    c.DatabaseFromTarget = ini.ReadBool(Database, "Database Setup", false);
+    return c;
+}
+
+RunScreenLayout RetrieveRunScreenLayout(const QString& iniFileName)
+{
+    const IniFile ini(iniFileName);
+    RunScreenLayout l;
+    l.top = ini.ReadInteger(RunScreen, "Top", l.top);
+    l.left = ini.ReadInteger(RunScreen, "Left", l.left);
+    l.width = ini.ReadInteger(RunScreen, "Width", l.width);
+    l.visible = ini.ReadBool(RunScreen, "Visible", l.visible);
+    l.height = ini.ReadInteger(RunScreen, "Height", l.height);
+    l.c0 = ini.ReadInteger(RunScreen, "C0", l.c0);
+    l.rowCount = ini.ReadInteger(RunScreen, "Row Count", l.rowCount);
+    return l;
+}
+
+DatabaseLayout RetrieveDatabaseLayout(const QString& iniFileName)
+{
+    const IniFile ini(iniFileName);
+    DatabaseLayout l;
+    l.top = ini.ReadInteger(Database, "Top", l.top);
+    l.left = ini.ReadInteger(Database, "Left", l.left);
+    l.width = ini.ReadInteger(Database, "Width", l.width);
+    l.height = ini.ReadInteger(Database, "Height", l.height);
+    l.visible = ini.ReadBool(Database, "Visible", l.visible);
+    for (size_t i = 0; i < l.columns.size(); ++i)
+        l.columns[i] = ini.ReadInteger(Database, QStringLiteral("C%1").arg(i), l.columns[i]);
+    return l;
+}
+
+QStringList RetrieveRunOrderList(const QString& iniFileName)
+{
+    const IniFile ini(iniFileName);
+    QStringList list;
+    for (int i = 0;; ++i) {
+        const QString entry = ini.ReadString(RunOrder, QStringLiteral("R%1").arg(i), QStringLiteral("X"));
+        if (entry == QLatin1String("X"))
+            return list;
+        list.append(entry);
+    }
+}
+
+void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& snapshot)
+{
+    const Configuration& c = snapshot.settings;
+    const RunScreenLayout& run = snapshot.runScreen;
+    const DatabaseLayout& db = snapshot.database;
+    IniFile ini(iniFileName);
+
+    ini.WriteInteger(Main, "Top", c.mainTop);
+    ini.WriteInteger(Main, "Left", c.mainLeft);
+    ini.WriteInteger(Main, "Com Port Number", c.ComPortNumber);
+    ini.WriteBool(Database, "Hand Control", c.SerialHandControl);
+    ini.WriteBool(Main, "Telvio Link Enabled", c.PrompterLinkEnabled);
+    ini.WriteString(Main, "Telvio Link Name", c.PrompterLinkName);
+    ini.WriteInteger(Main, "Scale Factor", c.ScaleFactor);
+    ini.WriteInteger(Main, "Stands Displayed", c.StandsDisplayed);
+    ini.WriteBool(Database, "Database Setup", c.DatabaseFromTarget);
+
+    ini.WriteInteger(RunScreen, "C0", run.c0);
+    ini.WriteInteger(RunScreen, "Top", run.top);
+    ini.WriteInteger(RunScreen, "Left", run.left);
+    ini.WriteInteger(RunScreen, "Width", run.width);
+    ini.WriteInteger(RunScreen, "Height", run.height);
+    ini.WriteInteger(RunScreen, "Row Count", run.rowCount);
+    ini.WriteBool(RunScreen, "Visible", run.visible);
+    ini.WriteString(RunScreen, "Run Order Filename", c.RunOrderFileName);
+
+    ini.EraseSection(RunOrder);
+    for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)
+        ini.WriteString(RunOrder, QStringLiteral("R%1").arg(i), snapshot.runOrder[i]);
+
+    for (size_t i = 0; i < db.columns.size(); ++i)
+        ini.WriteInteger(Database, QStringLiteral("C%1").arg(i), db.columns[i]);
+    ini.WriteInteger(Database, "Top", db.top);
+    ini.WriteInteger(Database, "Left", db.left);
+    ini.WriteInteger(Database, "Width", db.width);
+    ini.WriteInteger(Database, "Height", db.height);
+    ini.WriteBool(Database, "Visible", db.visible);
+    ini.WriteString(Database, "Database Filename", c.DatabaseFileName);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// Layout of the run order window as kept in the section "Run Screen".
+struct RunScreenLayout {
+    int top = 0;
+    int left = 0;
+    int width = 300;
+    int height = 200;
+    bool visible = false;
+    int c0 = 20;
+    int rowCount = 1;
+};
+
+// Layout of the database window as kept in the section "Database".
+struct DatabaseLayout {
+    int top = 0;
+    int left = 0;
+    int width = 300;
+    int height = 200;
+    bool visible = false;
+    std::array<int, 9> columns{20, 20, 20, 20, 20, 20, 20, 20, 20};
+};
+
+// The settings that live from start to close; read once, written once.
+struct Configuration {
+    int mainTop = 100;
+    int mainLeft = 100;
+    bool PrompterLinkEnabled = false;
+    QString PrompterLinkName = QStringLiteral("Telvio - Vantora");
+    int ScaleFactor = 94;
+    int StandsDisplayed = 8;
+    int ComPortNumber = 1;
+    bool SerialHandControl = true;
+    QString RunOrderFileName;
+    QString DatabaseFileName;
+    bool DatabaseFromTarget = false;
+
+    static constexpr int DefaultScaleFactor = 94;
+};
+
+// Reads the settings of the main window; the database file is loaded by the caller.
+Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName);
+
+RunScreenLayout RetrieveRunScreenLayout(const QString& iniFileName);
+DatabaseLayout RetrieveDatabaseLayout(const QString& iniFileName);
+QStringList RetrieveRunOrderList(const QString& iniFileName);
+
+// Everything that the close writes back, in the order the file expects it.
+struct ConfigurationSnapshot {
+    Configuration settings;
+    RunScreenLayout runScreen;
+    DatabaseLayout database;
+    QStringList runOrder;
+};
+
+// Throws AppError at the first key that cannot be written; the keys before it stay written.
+void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& snapshot);

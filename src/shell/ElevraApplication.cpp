@@ -1,0 +1,35 @@
+#include "ElevraApplication.h"
+
+#include <QMessageBox>
+#include <exception>
+
+ElevraApplication::ElevraApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Vantora"));
+    setApplicationDisplayName(QStringLiteral("Vantora"));
+}
+
+bool ElevraApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        showErrorBox(QString::fromStdString(error.what()));
+    } catch (...) {
+        showErrorBox(QStringLiteral("Unexpected error"));
+    }
+    return false;
+}
+
+QString ElevraApplication::errorBoxText(const QString& message)
+{
+    if (!message.isEmpty() && message.back().unicode() <= u'.')
+        return message;
+    return message + u'.';
+}
+
+void ElevraApplication::showErrorBox(const QString& message)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vantora"), errorBoxText(message), QMessageBox::Ok);
+    box.exec();
+}

@@ -1,0 +1,12 @@
+#include "ProgramData.h"
+
+void ProgramData::load()
+{
+    Messages.LoadMessages(paths.MessageFileName);
+    config = RetrieveConfiguration(paths.IniFileName, paths.DefaultDatabaseFileName);
+    RetrieveDatabase(Presets, config.DatabaseFileName);
+    runScreenLayout = RetrieveRunScreenLayout(paths.IniFileName);
+    runOrder.RunOrderList = RetrieveRunOrderList(paths.IniFileName);
+    runOrder.RunOrderPosition = runOrder.RunOrderList.isEmpty() ? -1 : 1;
+    databaseLayout = RetrieveDatabaseLayout(paths.IniFileName);
+}

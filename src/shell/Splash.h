@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QWidget>
+
+// The borderless picture shown while the program starts.
+class TSplashForm : public QWidget {
+    Q_OBJECT
+public:
+    TSplashForm();
+};
