@@ -65,7 +65,7 @@ QString TConferenceForm::saveFileName(const QString& folder, const QString& prop
 {
     QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.selectFile(proposed);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                    : QString();

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Paths.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+// A data folder laid out as an install does, in a temporary folder that is also the runtime
+// folder, with the environment pointing at both.
+class DataFolder {
+public:
+    DataFolder()
+    {
+        QDir().mkpath(dataFolder() + "Database");
+        QDir().mkpath(dataFolder() + "RunOrder");
+        for (const char* name : {"elevra.ini", "elevra.msg", "DBase0.db"})
+            QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, dataFolder() + name);
+        for (const char* name : {"elevra.ini", "elevra.msg", "DBase0.db"})
+            QFile::setPermissions(dataFolder() + name, QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("XDG_DATA_DIRS", root.path().toUtf8() + ":/usr/share");
+        qputenv("XDG_RUNTIME_DIR", root.path().toUtf8());
+    }
+
+    QString dataFolder() const { return root.path() + "/Quillon/Vantora/"; }
+    QString exeFolder() const { return QStringLiteral(ELEVRA_BINARY_DIR); }
+    Paths paths() const { return Paths::forFolders(exeFolder(), root.path()); }
+    QString path(const QString& name) const { return dataFolder() + name; }
+
+private:
+    QTemporaryDir root;
+};
