@@ -109,8 +109,10 @@ void StandBoard::SetTargetHeight(int n)
 
 void StandBoard::SetStandOnline(int n)
 {
-    if (IsStandIndex(n))
-        emit standChanged(n);
+    if (!IsStandIndex(n))
+        return;
+    Stands[n].online = true;
+    emit standChanged(n);
 }
 
 void StandBoard::SetStandOffline(int n)

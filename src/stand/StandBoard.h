@@ -41,7 +41,7 @@ public:
 
     void SetStandHeights(bool update_level);
     void SetTargetHeight(int n);
-    void SetStandOnline(int n);
+    void SetStandOnline(int n);   // marks it online and shows it so
     void SetStandOffline(int n);
     void ClearTargets();
 
@@ -50,7 +50,6 @@ public:
 
     // For the controller and the takes of the other windows.
     void SetActual(int n, int height);
-    void SetOnlineFlag(int n) { Stands[n].online = true; }
     void StoreTarget(int n, int height) { Stands[n].target = height; }
     void SetLevelText(int n, const QString& text);
     void SetDataText(int n, const QString& text);

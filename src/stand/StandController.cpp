@@ -158,7 +158,6 @@ void StandController::ProcessReply()
         queryTime_.stop();
         board_.SetActual(n, height);
         if (!board_.Stand(n).online) {
-            board_.SetOnlineFlag(n);
             board_.SetStandOnline(n);
             board_.StoreTarget(n, height);
             board_.SetTargetHeight(n);

@@ -145,7 +145,7 @@ void TestStandBoard::offlineGreysAndZeroes()
 {
     StandBoard board;
     board.SetActual(2, 60);
-    board.SetOnlineFlag(2);
+    board.SetStandOnline(2);
     board.StoreTarget(2, 60);
     board.SetTargetHeight(2);
     board.SetStandHeights(true);

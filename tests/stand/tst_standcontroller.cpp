@@ -22,9 +22,22 @@ QByteArray Poll(int standNumber)
 
 class RecordingTakes : public TakeHandler {
 public:
+    StandController* link = nullptr;  // when set, the run order take sends height 20 to every stand
+public:
     QStringList calls;
     void ExecuteDatabaseTake(bool local) override { calls << (local ? "database local" : "database remote"); }
-    void ExecuteRunOrderTake() override { calls << "run order"; }
+    void ExecuteRunOrderTake() override
+    {
+        calls << "run order";
+        if (!link)
+            return;
+        for (int i = 0; i < link->Board().StandsDisplayed(); ++i) {
+            link->StoreTarget(i, 20);
+            link->SetTargetHeight(i);
+            link->SendHeightCommand(i);
+        }
+        link->SetCurrentSpeaker(QStringLiteral("2 : Somebody"));
+    }
 };
 
 struct Rig {
@@ -73,6 +86,7 @@ private slots:
     void lineErrorReopensPort();
     void pendingTakesOfOtherWindows_data();
     void pendingTakesOfOtherWindows();
+    void takeOfAnotherWindowWritesInsideTheCycle();
     void noStandsDisplayed();
     void receivedBlocksAndPanels();
 };
@@ -392,6 +406,23 @@ void TestStandController::pendingTakesOfOtherWindows()
     rig.link->QueryTimeTimer();
     QCOMPARE(takes.calls, calls);
     QCOMPARE(rig.port.Take().size(), polled ? 1 : 0);
+}
+
+void TestStandController::takeOfAnotherWindowWritesInsideTheCycle()
+{
+    Rig rig(2);
+    rig.Online({{1, 10}, {2, 40}});
+    RecordingTakes takes;
+    takes.link = rig.link.get();
+    rig.link->SetTakeHandler(&takes);
+    rig.link->SetPendingCommand(pcRunOrderTake);
+    rig.Receive(Reply(2, 40 * 94));
+
+    QCOMPARE(rig.port.Take(), (QList<QByteArray>{"*1A075846\r\n", "*2A075847\r\n"}));
+    QCOMPARE(rig.board.Stand(1).target, 20);
+    QCOMPARE(rig.board.Stand(1).level, QStringLiteral("20"));
+    QCOMPARE(rig.board.CurrentSpeaker(), QStringLiteral("2 : Somebody"));
+    QCOMPARE(rig.link->PendingCommand(), quint8(pcNone));
 }
 
 void TestStandController::noStandsDisplayed()
