@@ -1,0 +1,80 @@
+#pragma once
+
+#include "GlassDrag.h"
+#include "StandAppearance.h"
+#include "StandLayout.h"
+#include "TStand.h"
+
+#include <QObject>
+#include <QRect>
+#include <QString>
+
+// What the stand window shows: the stand records, their geometry and texts, the current
+// speaker and the glass drag. The window renders from here and forwards its input here.
+class StandBoard : public QObject {
+    Q_OBJECT
+
+public:
+    explicit StandBoard(QObject* parent = nullptr);
+
+    const TStand& Stand(int i) const { return Stands[i]; }
+    const TStands& AllStands() const { return Stands; }
+    int StandsDisplayed() const { return standsDisplayed_; }
+    bool IsDisplayed(int i) const { return i < standsDisplayed_; }
+    const QString& CurrentSpeaker() const { return currentSpeaker_; }
+    const StandLayout::RightHandLayout& Layout() const { return layout_; }
+    StandAppearance Appearance(int i) const { return AppearanceFor(Stands[i].online); }
+
+    QRect GlassRect(int i) const;
+    QRect PositionRect(int i) const;
+    QRect ColumnRect(int i) const;
+    QRect BaseRect(int i) const;
+    QRect DataRect(int i) const;
+    QRect LevelRect(int i) const;
+    QRect NudgeUpRect(int i) const;
+    QRect NudgeDownRect(int i) const;
+
+    // Shows the first count stands, hides the rest and lays out the right-hand controls.
+    void SetStandsDisplayed(int count);
+    // Start-up, after the first SetStandHeights: every glass sits on top of its column.
+    void PlaceGlassesOnColumns();
+
+    void SetStandHeights(bool update_level);
+    void SetTargetHeight(int n);
+    void SetStandOnline(int n);   // marks it online and shows it so
+    void SetStandOffline(int n);
+    void ClearTargets();
+
+    // The height shown in the target panel of stand number 1..8; 0 outside that range.
+    int ReadTargetHeight(int stand_number) const;
+
+    // For the controller and the takes of the other windows.
+    void SetActual(int n, int height);
+    void StoreTarget(int n, int height) { Stands[n].target = height; }
+    void SetLevelText(int n, const QString& text);
+    void SetDataText(int n, const QString& text);
+    void SetCurrentSpeaker(const QString& text);
+
+    // Glass mouse events; y is the mouse position within stand s's glass.
+    void BeginGlassDrag(int s, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, bool doubleClick, int y);
+    void GlassMouseMove(int s, int y);
+    void DragGlass(int s, int y);
+    void EndGlassDrag();
+    const GlassDrag& Drag() const { return drag_; }
+
+signals:
+    void standChanged(int index);
+    void layoutChanged();
+    void currentSpeakerChanged(const QString& text);
+    void glassRaised(int index);       // bring that glass to the front
+    void draggingChanged(bool dragging);  // vertical sizing cursor while true
+
+private:
+    void PlaceColumn(TStand& stand, int height);
+
+    TStands Stands;
+    int standsDisplayed_ = StandLayout::StandCount;
+    QString currentSpeaker_;
+    StandLayout::RightHandLayout layout_ = StandLayout::LayoutControls(StandLayout::StandCount);
+    GlassDrag drag_;
+};

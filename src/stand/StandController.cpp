@@ -1,0 +1,248 @@
+#include "StandController.h"
+
+#include "StandFrames.h"
+#include "StandPort.h"
+#include "TakeHandler.h"
+
+#include <QCoreApplication>
+
+StandController::StandController(StandBoard& board, StandPort& port, QObject* parent)
+    : QObject(parent)
+    , board_(board)
+    , port_(port)
+    , pollStand_(static_cast<quint8>(board.StandsDisplayed() - 1))
+{
+    queryTime_.setInterval(QueryInterval);
+    connect(&queryTime_, &QTimer::timeout, this, &StandController::QueryTimeTimer);
+}
+
+void StandController::SetCommsOpen(bool open)
+{
+    const bool changed = open != commsOpen_;
+    commsOpen_ = open;
+    if (changed)
+        emit commsOpenChanged(open);
+}
+
+bool StandController::OpenPort()
+{
+    return port_.StartComm(QStringLiteral("COM") + QString::number(comPortNumber_), BaudRate, DataBits,
+                           ReadTimeout);
+}
+
+void StandController::StartComms(bool p_message)
+{
+    // A failure raised while opening leaves CommsOpen as it was.
+    try {
+        const bool opened = OpenPort();
+        SetCommsOpen(opened);
+        if (!opened && p_message)
+            emit commsFailed(comPortNumber_);
+    } catch (...) {
+    }
+}
+
+void StandController::Comms1ReceiveError()
+{
+    try {
+        port_.StopComm();
+        QCoreApplication::processEvents();
+        const bool opened = OpenPort();
+        SetCommsOpen(opened);
+        if (!opened)
+            emit commsFailed(comPortNumber_);
+    } catch (...) {
+    }
+}
+
+void StandController::Comms1ReceiveData(const char* buffer, int)
+{
+    if (buffer == nullptr || buffer[0] == '\0')
+        return;
+    try {
+        const QByteArray block(buffer);
+        if (block.startsWith('='))
+            panel3_ = QString::fromLatin1(block);
+        else
+            panel2_ = QString::fromLatin1(block);
+        emit diagnosticPanelsChanged();
+
+        for (char ch : block) {
+            if (!parser_.ParseReplyChar(ch))
+                continue;
+            if (ReplyParser::ReplyAccepted(parser_.Reply()))
+                ProcessReply();
+            RunLinkCycle();
+        }
+    } catch (...) {
+    }
+}
+
+void StandController::QueryTimeTimer()
+{
+    queryTime_.stop();
+    if (awaitingReply_)
+        board_.SetStandOffline(pollStand_);
+    RunLinkCycle();
+}
+
+void StandController::RunLinkCycle()
+{
+    if (commsOpen_) {
+        awaitingReply_ = false;
+        if (pendingCommand_ >= pcNudgeUp && pendingCommand_ <= pcRunOrderTake) {
+            ExecutePendingCommand();
+            pendingCommand_ = pcNone;
+        } else {
+            awaitingReply_ = true;
+            NextPollStand();
+            Write(StandFrames::PollFrame(pollStand_ + 1));
+        }
+    } else {
+        NextPollStand();
+        awaitingReply_ = true;
+    }
+    queryTime_.stop();
+    queryTime_.start();
+}
+
+void StandController::ExecutePendingCommand()
+{
+    switch (pendingCommand_) {
+    case pcNudgeUp:
+        ExecuteNudgeUp();
+        break;
+    case pcNudgeDown:
+        ExecuteNudgeDown();
+        break;
+    case pcHome:
+        SendCommandToAll(QLatin1Char('L'));
+        break;
+    case pcTake:
+        for (int i = 0; i < board_.StandsDisplayed(); ++i)
+            SendHeightCommand(i);
+        board_.SetCurrentSpeaker(QString());
+        break;
+    case pcAbort:
+        SendCommandToAll(QLatin1Char('X'));
+        break;
+    case pcDatabaseTakeLocal:
+    case pcDatabaseTakeRemote:
+        if (takes_)
+            takes_->ExecuteDatabaseTake(pendingCommand_ == pcDatabaseTakeLocal);
+        break;
+    case pcRunOrderTake:
+        if (takes_)
+            takes_->ExecuteRunOrderTake();
+        break;
+    default:
+        break;
+    }
+}
+
+void StandController::NextPollStand()
+{
+    // Signed on purpose: with no stands displayed every poll goes to stand 1.
+    if (int(pollStand_) < board_.StandsDisplayed() - 1)
+        ++pollStand_;
+    else
+        pollStand_ = 0;
+}
+
+void StandController::ProcessReply()
+{
+    const TCommData& reply = parser_.Reply();
+    const int height = StandFrames::DecodeHeight(reply.data, scaleFactor_);
+    if (reply.address < StandLayout::StandCount) {
+        const int n = reply.address;
+        queryTime_.stop();
+        board_.SetActual(n, height);
+        if (!board_.Stand(n).online) {
+            board_.SetStandOnline(n);
+            board_.StoreTarget(n, height);
+            board_.SetTargetHeight(n);
+        }
+    }
+    board_.SetStandHeights(true);
+}
+
+void StandController::Nudge(int step)
+{
+    const int s = nudgeStand_;
+    if (s < 0 || s >= StandLayout::StandCount)
+        return;
+    const int target = board_.Stand(s).actual + step;
+    if (target < 0 || target > 99)
+        return;
+    board_.StoreTarget(s, target);
+    board_.SetTargetHeight(s);
+    SendHeightCommand(s);
+}
+
+void StandController::ExecuteNudgeUp()
+{
+    Nudge(+1);
+}
+
+void StandController::ExecuteNudgeDown()
+{
+    Nudge(-1);
+}
+
+void StandController::TakeBtnClick()
+{
+    if (commsOpen_)
+        pendingCommand_ = pcTake;
+}
+
+void StandController::HomeBtnClick()
+{
+    if (!commsOpen_)
+        return;
+    pendingCommand_ = pcHome;
+    board_.ClearTargets();
+    board_.SetCurrentSpeaker(QString());
+}
+
+void StandController::AbortBtnClick()
+{
+    if (commsOpen_)
+        pendingCommand_ = pcAbort;
+}
+
+void StandController::NudgeUpBtnClick(int stand)
+{
+    nudgeStand_ = stand;
+    pendingCommand_ = pcNudgeUp;
+}
+
+void StandController::NudgeDownBtnClick(int stand)
+{
+    nudgeStand_ = stand;
+    pendingCommand_ = pcNudgeDown;
+}
+
+void StandController::SendHeightCommand(int n)
+{
+    if (n < 0 || n >= StandLayout::StandCount)
+        return;
+    const QString frame = StandFrames::HeightFrame(n + 1, board_.ReadTargetHeight(n + 1), scaleFactor_);
+    Write(frame);
+    if (n == 0) {
+        panel1_ = frame;
+        emit diagnosticPanelsChanged();
+    }
+}
+
+void StandController::SendCommandToAll(QChar letter)
+{
+    if (!commsOpen_)
+        return;
+    for (int i = 1; i <= board_.StandsDisplayed(); ++i)
+        Write(StandFrames::CommandFrame(i, letter));
+}
+
+void StandController::Write(const QString& frame)
+{
+    port_.WriteCommData(StandFrames::ToWire(frame));
+}

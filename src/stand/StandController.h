@@ -1,0 +1,123 @@
+#pragma once
+
+#include "ReplyParser.h"
+#include "StandBoard.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class StandPort;
+class TakeHandler;
+
+// The one command waiting for the next link cycle. Other windows set 6 to 8.
+enum TPendingCommand : quint8 {
+    pcNone = 0,
+    pcNudgeUp = 1,
+    pcNudgeDown = 2,
+    pcHome = 3,
+    pcTake = 4,
+    pcAbort = 5,
+    pcDatabaseTakeLocal = 6,
+    pcDatabaseTakeRemote = 7,
+    pcRunOrderTake = 8,
+};
+
+// The link cycle: every QueryTime tick and every complete reply either carries out the
+// pending command or polls the next stand, so frames never interleave with a poll.
+class StandController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int QueryInterval = 500;
+    static constexpr int BaudRate = 9600;
+    static constexpr int DataBits = 8;
+    static constexpr int ReadTimeout = 20;
+
+    // PollStand starts at the board's StandsDisplayed − 1, so set that first.
+    StandController(StandBoard& board, StandPort& port, QObject* parent = nullptr);
+
+    void SetTakeHandler(TakeHandler* handler) { takes_ = handler; }
+    void SetScaleFactor(int value) { scaleFactor_ = value; }
+    int ScaleFactor() const { return scaleFactor_; }
+    void SetComPortNumber(int value) { comPortNumber_ = value; }
+    int ComPortNumber() const { return comPortNumber_; }
+
+    StandBoard& Board() { return board_; }
+    const StandBoard& Board() const { return board_; }
+
+    bool CommsOpen() const { return commsOpen_; }
+    quint8 PendingCommand() const { return pendingCommand_; }
+    // Values above pcRunOrderTake are kept but treated as pcNone.
+    void SetPendingCommand(quint8 command) { pendingCommand_ = command; }
+    int NudgeStand() const { return nudgeStand_; }
+    quint8 PollStand() const { return pollStand_; }
+    bool AwaitingReply() const { return awaitingReply_; }
+    // Created disabled; the owner starts it as the last step of its start-up.
+    QTimer& QueryTime() { return queryTime_; }
+    const ReplyParser& Parser() const { return parser_; }
+
+    // Hidden diagnostic panels: the last frame sent to stand 1, the last received block,
+    // the last received block that began with "=".
+    const QString& Panel1() const { return panel1_; }
+    const QString& Panel2() const { return panel2_; }
+    const QString& Panel3() const { return panel3_; }
+
+    void StartComms(bool p_message);
+    // buffer holds the received bytes followed by one 0 byte; bufferLength is not needed.
+    void Comms1ReceiveData(const char* buffer, int bufferLength);
+    void Comms1ReceiveError();
+
+    void QueryTimeTimer();
+    void RunLinkCycle();
+    void NextPollStand();
+    void ProcessReply();
+    void ExecuteNudgeUp();
+    void ExecuteNudgeDown();
+
+    void TakeBtnClick();
+    void HomeBtnClick();
+    void AbortBtnClick();
+    void NudgeUpBtnClick(int stand);
+    void NudgeDownBtnClick(int stand);
+
+    // What the takes of the other windows use, inside the cycle.
+    void StoreTarget(int n, int height) { board_.StoreTarget(n, height); }
+    void SetTargetHeight(int n) { board_.SetTargetHeight(n); }
+    void SendHeightCommand(int n);
+    void SetCurrentSpeaker(const QString& text) { board_.SetCurrentSpeaker(text); }
+    void SetDataText(int n, const QString& text) { board_.SetDataText(n, text); }
+
+    void SendCommandToAll(QChar letter);
+
+signals:
+    void commsOpenChanged(bool open);
+    // The port did not open; the window shows message 16, a blank and the number.
+    void commsFailed(int portNumber);
+    void diagnosticPanelsChanged();
+
+private:
+    bool OpenPort();
+    void SetCommsOpen(bool open);
+    void Write(const QString& frame);
+    void ExecutePendingCommand();
+    void Nudge(int step);
+
+    StandBoard& board_;
+    StandPort& port_;
+    TakeHandler* takes_ = nullptr;
+    ReplyParser parser_;
+    QTimer queryTime_;
+
+    int scaleFactor_ = 94;
+    int comPortNumber_ = 1;
+    bool commsOpen_ = false;
+    quint8 pendingCommand_ = pcNone;
+    int nudgeStand_ = -1;
+    quint8 pollStand_ = 0;
+    bool awaitingReply_ = false;
+
+    QString panel1_;
+    QString panel2_;
+    QString panel3_;
+};
