@@ -26,6 +26,9 @@ TReadThread::TReadThread(std::shared_ptr<SerialDevice> device, std::shared_ptr<S
       control(std::move(control))
 {
     collected.reserve(bufferSize + 1);
+    // The first look is taken here, before the thread runs, so that a change right after
+    // StartComm is measured against the line as it was at the open.
+    watchStatus = StartStatusWatch();
 }
 
 void TReadThread::Execute()
@@ -33,7 +36,6 @@ void TReadThread::Execute()
     std::array<std::uint8_t, bufferSize> raw{};
     std::array<char, bufferSize + 1> decoded{};
     ParmrkDecoder decoder;
-    const bool watchStatus = StartStatusWatch();
     auto lastByte = Clock::now();
     auto nextLook = lastByte + statusInterval;
     std::uint32_t purgesSeen = control->purgeCount.load();

@@ -67,6 +67,7 @@ private:
     const std::shared_ptr<serial::ReaderControl> control;
 
     std::vector<char> collected;
+    bool watchStatus = false;
     bool watchCounters = false;
     bool watchModem = false;
     bool watchOutput = false;
