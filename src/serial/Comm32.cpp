@@ -1,0 +1,296 @@
+#include "Comm32.h"
+
+#include "PortName.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <exception>
+
+using namespace serial;
+
+namespace {
+
+constexpr std::chrono::milliseconds threadStopLimit{10000};
+
+}  // namespace
+
+TComm32::TComm32(QObject* owner) : QObject(owner) {}
+
+TComm32::~TComm32()
+{
+    StopComm();
+    DestroyWindow();
+}
+
+std::uint32_t TComm32::BitsPerSecond(TBaudRate rate)
+{
+    static constexpr std::uint32_t rates[] = {110,   300,   600,   1200,   2400,   4800,   9600,  14400,
+                                              19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    const auto index = static_cast<std::size_t>(rate);
+    return index < std::size(rates) ? rates[index] : 9600;
+}
+
+bool TComm32::StartComm()
+{
+    if (!FHWndAllocated) {
+        FHWnd = new CommWindow([this](Notification& n) { CommWndProc(n); });
+        FHWndAllocated = true;
+    }
+    if (isOpen())
+        return false;
+    try {
+        const auto path = ResolvePortName(CommPort.toStdString(), portLinkFolder);
+        if (!path)
+            return false;
+        auto device = deviceFactory ? deviceFactory() : std::make_shared<SerialDevice>();
+        if (!device || !device->open(*path))
+            return false;
+        auto stop = std::make_shared<StopSignal>();
+        auto queue = std::make_shared<WriteQueue>();
+        if (!stop->valid() || !queue->valid())
+            return false;
+
+        hCommFile = std::move(device);
+        readerControl = std::make_shared<ReaderControl>();
+        SetReadTimeout(FReadTimeout);
+        SetBaudRate(FBaudRate);
+        SetParity(FParity);
+        SetDataBits(FDataBits);
+        SetStopBits(FStopBits);
+        SetXonXoff(FXOnXOff);
+        SetNullStrip(FNullStrip);
+        SetRtsControl(FRts);
+        SetDtrControl(FDtr);
+
+        hCloseEvent = std::move(stop);
+        writeQueue = std::move(queue);
+        channel = std::make_shared<NotificationChannel>(FHWnd);
+        ReadThread = std::make_shared<TReadThread>(hCommFile, hCloseEvent, channel, readerControl);
+        if (!ReadThread->Start()) {
+            ReadThread.reset();
+            return false;
+        }
+        WriteThread = std::make_shared<TWriteThread>(hCommFile, hCloseEvent, channel, writeQueue);
+        if (!WriteThread->Start()) {
+            WriteThread.reset();
+            return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TComm32::StopComm()
+{
+    if (!isOpen())
+        return;
+    CloseReadThread();
+    CloseWriteThread();
+    // A thread left running keeps its own reference and the device closes when it ends;
+    // closing the descriptor under it could let it read a file that reuses the number.
+    if (hCommFile.use_count() == 1)
+        hCommFile->close();
+    hCommFile.reset();
+    hCloseEvent.reset();
+    writeQueue.reset();
+    readerControl.reset();
+    if (channel)
+        channel->close();
+    channel.reset();
+    DestroyWindow();
+}
+
+void TComm32::CloseReadThread()
+{
+    if (!ReadThread)
+        return;
+    if (hCloseEvent)
+        hCloseEvent->signal();
+    PurgeTheComms();
+    if (!ReadThread->WaitFor(threadStopLimit))
+        ReadThread->Abandon();
+    ReadThread.reset();
+}
+
+void TComm32::CloseWriteThread()
+{
+    if (!WriteThread)
+        return;
+    if (hCloseEvent)
+        hCloseEvent->signal();
+    hCommFile->purgeOutput();
+    if (!WriteThread->WaitFor(threadStopLimit))
+        WriteThread->Abandon();
+    WriteThread.reset();
+}
+
+void TComm32::DestroyWindow()
+{
+    if (!FHWndAllocated)
+        return;
+    FHWndAllocated = false;
+    // Deleting the window drops the notifications still queued for it. Inside one of its
+    // own handlers it must outlive the handler, so it is disarmed and deleted later.
+    if (dispatching > 0) {
+        QCoreApplication::removePostedEvents(FHWnd);
+        FHWnd->deleteLater();
+    } else {
+        delete FHWnd;
+    }
+    FHWnd = nullptr;
+}
+
+bool TComm32::WriteCommData(const char* pDataToWrite, quint16 dwSizeofDataToWrite)
+{
+    if (!WriteThread || !writeQueue)
+        return false;
+    try {
+        if (dwSizeofDataToWrite > 0 && !pDataToWrite)
+            return false;
+        return writeQueue->post(
+            {msgWriteData, dwSizeofDataToWrite, 0, MakeBlock(pDataToWrite, dwSizeofDataToWrite)});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void TComm32::PurgeTheComms()
+{
+    if (!isOpen())
+        return;
+    hCommFile->purgeInput();
+    ++readerControl->purgeCount;
+}
+
+bool TComm32::TurnRtsOn()
+{
+    return isOpen() && hCommFile->setRts(true);
+}
+
+bool TComm32::TurnRtsOff()
+{
+    return isOpen() && hCommFile->setRts(false);
+}
+
+bool TComm32::TurnDtrOn()
+{
+    return isOpen() && hCommFile->setDtr(true);
+}
+
+bool TComm32::TurnDtrOff()
+{
+    return isOpen() && hCommFile->setDtr(false);
+}
+
+void TComm32::SetBaudRate(TBaudRate value)
+{
+    FBaudRate = value;
+    if (isOpen())
+        hCommFile->setBaudRate(BitsPerSecond(value));
+}
+
+void TComm32::SetParity(TParity value)
+{
+    FParity = value;
+    if (!isOpen())
+        return;
+    readerControl->parityChecked = value != tpNone;
+    hCommFile->setParity(static_cast<int>(value));
+}
+
+void TComm32::SetDataBits(TDataBits value)
+{
+    FDataBits = value;
+    if (isOpen())
+        hCommFile->setDataBits(static_cast<int>(value) + 4);
+}
+
+void TComm32::SetStopBits(TStopBits value)
+{
+    FStopBits = value;
+    if (isOpen())
+        hCommFile->setStopBits(static_cast<int>(value));
+}
+
+void TComm32::SetRtsControl(TRts value)
+{
+    FRts = value;
+    if (isOpen())
+        hCommFile->setRtsControl(static_cast<int>(value));
+}
+
+void TComm32::SetDtrControl(TDtr value)
+{
+    FDtr = value;
+    if (isOpen())
+        hCommFile->setDtrControl(static_cast<int>(value));
+}
+
+void TComm32::SetXonXoff(bool value)
+{
+    FXOnXOff = value;
+    if (isOpen())
+        hCommFile->setReceiveXonXoff(value);
+}
+
+void TComm32::SetNullStrip(bool value)
+{
+    FNullStrip = value;
+    if (isOpen())
+        readerControl->nullStrip = value;
+}
+
+void TComm32::SetReadTimeout(quint32 milliseconds)
+{
+    FReadTimeout = milliseconds;
+    if (isOpen())
+        readerControl->readTimeoutMs = milliseconds;
+}
+
+void TComm32::CommWndProc(Notification& notification)
+{
+    ++dispatching;
+    try {
+        switch (notification.code) {
+        case msgCommData:
+            if (OnReceiveData)
+                OnReceiveData(notification.block.data(), static_cast<int>(notification.count & 0xFFFF));
+            break;
+        case msgHangup:
+            if (OnRequestHangup)
+                OnRequestHangup(this);
+            break;
+        case msgCommError:
+            if (OnReceiveError)
+                OnReceiveError(notification.block.data(), static_cast<int>(notification.count));
+            break;
+        case msgRing:
+            if (OnReceiveRing)
+                OnReceiveRing();
+            break;
+        case msgRlsd:
+            if (OnReceiveRLSD)
+                OnReceiveRLSD(notification.flag != 0);
+            break;
+        case msgCts:
+            if (OnReceiveCTS)
+                OnReceiveCTS(notification.flag != 0);
+            break;
+        case msgDsr:
+            if (OnReceiveDSR)
+                OnReceiveDSR(notification.flag != 0);
+            break;
+        case msgTxEmpty:
+            if (OnReceiveTxEmpty)
+                OnReceiveTxEmpty();
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        // A handler's failure must not stop the notifications that follow.
+    }
+    --dispatching;
+}

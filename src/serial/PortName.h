@@ -1,0 +1,16 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace serial {
+
+// The device a port name "COMn" stands for: the link `linkFolder`/ports/COMn when it
+// exists (even if it points nowhere, so a stale link fails rather than opening some
+// other port), else COM1-32 -> /dev/ttyS0-31, COM33-64 -> /dev/ttyUSB0-31,
+// COM65-96 -> /dev/ttyACM0-31. Nothing for any other name.
+std::optional<std::filesystem::path> ResolvePortName(const std::string& portName,
+                                                     const std::filesystem::path& linkFolder);
+
+}  // namespace serial

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Notification.h"
+
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace serial {
+
+// The writer thread's own queue. Posting only takes a short lock and bumps an eventfd,
+// so the owner never waits for a write; the writer polls the eventfd beside the stop one.
+class WriteQueue {
+public:
+    WriteQueue();
+    WriteQueue(const WriteQueue&) = delete;
+    WriteQueue& operator=(const WriteQueue&) = delete;
+    ~WriteQueue();
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    bool post(Notification message);
+    std::optional<Notification> take();
+    // Clears the wake-up count once the writer has found the queue empty.
+    void acknowledge();
+
+private:
+    int fd_;
+    std::mutex mutex_;
+    std::deque<Notification> messages_;
+};
+
+}  // namespace serial

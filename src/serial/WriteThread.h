@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Notification.h"
+#include "SerialDevice.h"
+#include "StopSignal.h"
+#include "WorkerThread.h"
+#include "WriteQueue.h"
+
+#include <memory>
+
+// Takes blocks from its queue in posting order and writes each one whole before the next.
+class TWriteThread : public serial::WorkerThread {
+public:
+    TWriteThread(std::shared_ptr<serial::SerialDevice> device, std::shared_ptr<serial::StopSignal> stop,
+                 std::shared_ptr<serial::NotificationChannel> window, std::shared_ptr<serial::WriteQueue> queue);
+
+protected:
+    void Execute() override;
+    void PostHangupCall() override;
+
+private:
+    enum class Wait { ready, stopped, failed };
+    Wait WaitReady(int fd, short events);
+    bool HandleWriteData(const char* block, std::size_t count);
+
+    const std::shared_ptr<serial::SerialDevice> hCommFile;
+    const std::shared_ptr<serial::StopSignal> hCloseEvent;
+    const std::shared_ptr<serial::NotificationChannel> hComm32Window;
+    const std::shared_ptr<serial::WriteQueue> queue;
+};
