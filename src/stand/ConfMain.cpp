@@ -1,37 +1,255 @@
 #include "ConfMain.h"
 
+#include "StandWidgets.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 
-TConferenceForm::TConferenceForm(const Paths& paths) : QWidget(nullptr), data_(paths)
+using namespace StandLayout;
+
+TConferenceForm::TConferenceForm(const Paths& paths)
+    : QWidget(nullptr), data_(paths), port_(paths.DataFolder)
 {
     FormCreate();
 }
 
+TConferenceForm::~TConferenceForm()
+{
+    port_.StopComm();
+}
+
 void TConferenceForm::FormCreate()
 {
+    setObjectName(QStringLiteral("ConferenceForm"));
     setWindowTitle(QStringLiteral("Conference Stand Control"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(605, 373);
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(16);
     setFont(font);
 
     data_.load();
-    move(data_.config.mainLeft, data_.config.mainTop);
+    const Configuration& config = data_.config;
+
+    board_.SetStandsDisplayed(config.StandsDisplayed);
+    controller_ = std::make_unique<StandController>(board_, port_);
+    controller_->SetScaleFactor(config.ScaleFactor);
+    controller_->SetComPortNumber(config.ComPortNumber);
+    port_.Comms1.OnReceiveData = [this](const char* buffer, int length) { controller_->Comms1ReceiveData(buffer, length); };
+    port_.Comms1.OnReceiveError = [this](const char*, int) { controller_->Comms1ReceiveError(); };
+    connect(controller_.get(), &StandController::commsFailed, this, &TConferenceForm::ShowPortFailure);
+    connect(controller_.get(), &StandController::diagnosticPanelsChanged, this, [this] {
+        Panel1->setText(controller_->Panel1());
+        Panel2->setText(controller_->Panel2());
+        Panel3->setText(controller_->Panel3());
+    });
+
+    move(config.mainLeft, config.mainTop);
 
     BasePanel = new QWidget(this);
     BasePanel->setObjectName(QStringLiteral("BasePanel"));
-    BasePanel->setGeometry(rect());
+    CreateStandControls();
+    CreateRightHandControls();
 
-    ExitBtn = new QPushButton(QStringLiteral("Close"), BasePanel);
-    ExitBtn->setObjectName(QStringLiteral("ExitBtn"));
-    ExitBtn->setGeometry(526, 336, 60, 25);
+    connect(&board_, &StandBoard::standChanged, this, &TConferenceForm::ShowStand);
+    connect(&board_, &StandBoard::layoutChanged, this, &TConferenceForm::LayoutControls);
+    connect(&board_, &StandBoard::currentSpeakerChanged, CurrentSpeaker, &QLabel::setText);
+    connect(&board_, &StandBoard::glassRaised, this, [this](int i) { stands_[static_cast<size_t>(i)].glass->raise(); });
+    connect(&board_, &StandBoard::draggingChanged, this, [](bool dragging) {
+        if (dragging)
+            QApplication::setOverrideCursor(Qt::SizeVerCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+
+    ActualHeightLabel->setText(data_.Messages[12]);
+    TargetHeightLabel->setText(data_.Messages[13]);
+    CurrentSpeakerLabel->setText(data_.Messages[14]);
+
+    board_.SetStandsDisplayed(config.StandsDisplayed);
+    controller_->StartComms(true);
+    board_.SetStandHeights(true);
+    board_.PlaceGlassesOnColumns();
+    for (int i = 0; i < StandCount; ++i)
+        ShowStand(i);
+
+    controller_->QueryTime().start();
+}
+
+void TConferenceForm::CreateStandControls()
+{
+    for (int i = 0; i < StandCount; ++i) {
+        StandControls& s = stands_[static_cast<size_t>(i)];
+        const QString n = QString::number(i);
+        s.column = new ShapeWidget(ShapeWidget::Kind::Rectangle, BasePanel);
+        s.column->setObjectName("Stand" + n);
+        s.position = new ShapeWidget(ShapeWidget::Kind::RoundSquare, BasePanel);
+        s.position->setObjectName("Stand" + n + "Position");
+        s.base = makePanel(BasePanel, "Stand" + n + "Base", 1);
+        s.base->setText(QString::number(i + 1));
+        s.data = makePanel(BasePanel, "Stand" + n + "Data", 2);
+        s.level = makePanel(BasePanel, "Stand" + n + "Level", 2);
+        s.nudge_up = new QToolButton(BasePanel);
+        s.nudge_up->setObjectName("Nudge" + n + "UpBtn");
+        s.nudge_up->setIcon(triangleGlyph(true));
+        s.nudge_down = new QToolButton(BasePanel);
+        s.nudge_down->setObjectName("Nudge" + n + "DownBtn");
+        s.nudge_down->setIcon(triangleGlyph(false));
+        for (QToolButton* b : {s.nudge_up, s.nudge_down}) {
+            b->setIconSize(QSize(13, 12));
+            b->setAutoRaise(false);
+            b->setFocusPolicy(Qt::NoFocus);
+        }
+        connect(s.nudge_up, &QToolButton::clicked, this, [this, i] { controller_->NudgeUpBtnClick(i); });
+        connect(s.nudge_down, &QToolButton::clicked, this, [this, i] { controller_->NudgeDownBtnClick(i); });
+
+        // Created last so that it lies over the head square and gets the mouse.
+        s.glass = new GlassWidget(BasePanel);
+        s.glass->setObjectName("Stand" + n + "Glass");
+        s.glass->onPress = [this, i](Qt::MouseButtons b, Qt::KeyboardModifiers m, bool dbl, int y) {
+            board_.BeginGlassDrag(i, b, m, dbl, y);
+        };
+        s.glass->onMove = [this, i](int y) { board_.GlassMouseMove(i, y); };
+        s.glass->onRelease = [this] { board_.EndGlassDrag(); };
+    }
+}
+
+void TConferenceForm::CreateRightHandControls()
+{
+    auto label = [this](const char* name) {
+        auto* l = new QLabel(BasePanel);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    ActualHeightLabel = label("ActualHeightLabel");
+    TargetHeightLabel = label("TargetHeightLabel");
+    CurrentSpeakerLabel = label("CurrentSpeakerLabel");
+    CurrentSpeakerLabel->setAlignment(Qt::AlignHCenter);
+
+    CurrentSpeaker = makePanel(BasePanel, QStringLiteral("CurrentSpeaker"), 1);
+    paintPanel(CurrentSpeaker, Qt::white, Qt::black);
+
+    Panel1 = makePanel(BasePanel, QStringLiteral("Panel1"), 1);
+    Panel2 = makePanel(BasePanel, QStringLiteral("Panel2"), 1);
+    Panel3 = makePanel(BasePanel, QStringLiteral("Panel3"), 1);
+    for (QLabel* hidden : {Panel1, Panel2, Panel3})
+        hidden->hide();
+
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, BasePanel);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    RunOrderBtn = button("RunOrderBtn", QStringLiteral("Run Order"));
+    DatabaseBtn = button("DatabaseBtn", QStringLiteral("Database"));
+    TakeBtn = button("TakeBtn", QStringLiteral("Take"));
+    HomeBtn = button("HomeBtn", QStringLiteral("Home"));
+    AbortBtn = button("AbortBtn", QStringLiteral("Abort"));
+    SetupBtn = button("SetupBtn", QStringLiteral("Setup"));
+    HelpBtn = button("HelpBtn", QStringLiteral("Help"));
+    AboutBtn = button("AboutBtn", QStringLiteral("About"));
+    ExitBtn = button("ExitBtn", QStringLiteral("Close"));
+    TakeBtn->setDefault(true);
+    RunOrderBtn->setCheckable(true);
+    DatabaseBtn->setCheckable(true);
+    // Their windows are not built yet: the buttons are placed and drawn, but offer nothing.
+    for (QPushButton* later : {RunOrderBtn, DatabaseBtn, SetupBtn, HelpBtn, AboutBtn})
+        later->setEnabled(false);
+
+    connect(TakeBtn, &QPushButton::clicked, this, [this] { controller_->TakeBtnClick(); });
+    connect(HomeBtn, &QPushButton::clicked, this, [this] { controller_->HomeBtnClick(); });
+    connect(AbortBtn, &QPushButton::clicked, this, [this] { controller_->AbortBtnClick(); });
     connect(ExitBtn, &QPushButton::clicked, this, &TConferenceForm::ExitBtnClick);
+}
+
+QColor TConferenceForm::colour(StandColour role) const
+{
+    if (const std::optional<quint32> rgb = StandColourRgb(role))
+        return QColor::fromRgb(*rgb);
+    return palette().color(QPalette::Button);
+}
+
+void TConferenceForm::ShowStand(int i)
+{
+    StandControls& s = stands_[static_cast<size_t>(i)];
+    const TStand& stand = board_.Stand(i);
+    const StandAppearance look = board_.Appearance(i);
+    const bool shown = board_.IsDisplayed(i);
+
+    s.glass->setGeometry(board_.GlassRect(i));
+    s.position->setGeometry(board_.PositionRect(i));
+    s.column->setGeometry(board_.ColumnRect(i));
+    s.base->setGeometry(board_.BaseRect(i));
+    s.data->setGeometry(board_.DataRect(i));
+    s.level->setGeometry(board_.LevelRect(i));
+    s.nudge_up->setGeometry(board_.NudgeUpRect(i));
+    s.nudge_down->setGeometry(board_.NudgeDownRect(i));
+
+    s.data->setText(stand.data);
+    s.level->setText(stand.level);
+    paintPanel(s.data, colour(look.panelBackground), colour(look.panelText));
+    paintPanel(s.level, colour(look.panelBackground), colour(look.panelText));
+    paintPanel(s.base, colour(look.baseBackground), colour(look.baseText));
+    s.column->setFill(colour(look.columnFill));
+    s.column->setOutline(colour(look.columnFill));
+    s.position->setFill(colour(look.positionFill));
+    s.position->setOutline(colour(look.positionOutline));
+    s.glass->setOutline(colour(look.glassOutline), Qt::DotLine);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{s.position, s.column, s.base, s.level, s.data, s.nudge_up, s.nudge_down})
+        w->setEnabled(look.enabled);
+    for (QWidget* w : std::initializer_list<QWidget*>{s.glass, s.position, s.column, s.base, s.level, s.data, s.nudge_up, s.nudge_down})
+        w->setVisible(shown);
+}
+
+void TConferenceForm::LayoutControls()
+{
+    const RightHandLayout& l = board_.Layout();
+    for (int i = 0; i < StandCount; ++i)
+        ShowStand(i);
+    ActualHeightLabel->move(l.actualHeightLabel);
+    ActualHeightLabel->adjustSize();
+    TargetHeightLabel->move(l.targetHeightLabel);
+    TargetHeightLabel->adjustSize();
+    CurrentSpeaker->setGeometry(l.currentSpeaker);
+    CurrentSpeakerLabel->adjustSize();
+    CurrentSpeakerLabel->move(l.currentSpeakerLabel);
+    Panel1->setGeometry(l.panel1);
+    Panel2->setGeometry(l.panel2);
+    Panel3->setGeometry(l.panel3);
+    RunOrderBtn->setGeometry(l.runOrderButton);
+    DatabaseBtn->setGeometry(l.databaseButton);
+    TakeBtn->setGeometry(l.takeButton);
+    HomeBtn->setGeometry(l.homeButton);
+    AbortBtn->setGeometry(l.abortButton);
+    SetupBtn->setGeometry(l.setupButton);
+    HelpBtn->setGeometry(l.helpButton);
+    AboutBtn->setGeometry(l.aboutButton);
+    ExitBtn->setGeometry(l.exitButton);
+    setFixedSize(l.clientWidth, ClientHeight);
+    BasePanel->setGeometry(rect());
+}
+
+void TConferenceForm::ShowPortFailure(int portNumber)
+{
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
+                    data_.Messages[16] + u' ' + QString::number(portNumber), QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TConferenceForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        TakeBtn->click();
+    else if (event->key() == Qt::Key_Escape)
+        SetupBtn->click();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void TConferenceForm::ExitBtnClick()
@@ -53,6 +271,7 @@ void TConferenceForm::FormCloseQuery()
     data_.config.mainTop = y();
     data_.config.mainLeft = x();
     saveConfiguration(data_);
+    port_.StopComm();
 }
 
 bool TConferenceForm::confirm(const QString& question)

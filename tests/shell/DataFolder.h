@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 // A data folder laid out as an install does, in a temporary folder that is also the runtime
 // folder, with the environment pointing at both.
 class DataFolder {
@@ -18,6 +22,12 @@ public:
             QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, dataFolder() + name);
         for (const char* name : {"elevra.ini", "elevra.msg", "DBase0.db"})
             QFile::setPermissions(dataFolder() + name, QFile::ReadOwner | QFile::WriteOwner);
+        // COM1 is a pseudo-terminal with nobody at the far end, so no real port is touched.
+        QDir().mkpath(dataFolder() + "ports");
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+            qFatal("no pseudo-terminal");
+        QFile::link(QString::fromLocal8Bit(::ptsname(master_)), dataFolder() + "ports/COM1");
         qputenv("XDG_DATA_DIRS", root.path().toUtf8() + ":/usr/share");
         qputenv("XDG_RUNTIME_DIR", root.path().toUtf8());
     }
@@ -27,6 +37,9 @@ public:
     Paths paths() const { return Paths::forFolders(exeFolder(), root.path()); }
     QString path(const QString& name) const { return dataFolder() + name; }
 
+    ~DataFolder() { ::close(master_); }
+
 private:
     QTemporaryDir root;
+    int master_ = -1;
 };

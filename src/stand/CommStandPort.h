@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Comm32.h"
+#include "StandPort.h"
+
+// The serial component as the stand controller's port.
+class CommStandPort : public StandPort {
+public:
+    explicit CommStandPort(const QString& dataFolder);
+
+    bool StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs) override;
+    void StopComm() override;
+    bool WriteCommData(const QByteArray& block) override;
+
+    TComm32 Comms1;
+};
