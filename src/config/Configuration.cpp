@@ -110,4 +110,5 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteInteger(Database, "Height", db.height);
     ini.WriteBool(Database, "Visible", db.visible);
     ini.WriteString(Database, "Database Filename", c.DatabaseFileName);
+    ini.UpdateFile();
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-QByteArray trimmedBlanks(const QByteArray& text)
+QByteArrayView trimmedBlanks(QByteArrayView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -20,37 +20,38 @@ QByteArray trimmedBlanks(const QByteArray& text)
         ++begin;
     while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
         --end;
-    return text.mid(begin, end - begin);
+    return text.sliced(begin, end - begin);
 }
 
-bool sameName(const QByteArray& stored, const QString& wanted)
+// Names are ASCII in every file this program writes; letters beyond ASCII match exactly.
+bool sameName(QByteArrayView stored, QByteArrayView wanted)
 {
-    return QString::fromUtf8(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+    return stored.size() == wanted.size() && qstrnicmp(stored.data(), stored.size(), wanted.data(), wanted.size()) == 0;
 }
 
 // The name of a "[name]" line, or false for any other line.
-bool sectionName(const QByteArray& line, QByteArray& name)
+bool sectionName(QByteArrayView line, QByteArrayView& name)
 {
-    const QByteArray text = trimmedBlanks(line);
+    const QByteArrayView text = trimmedBlanks(line);
     if (!text.startsWith('['))
         return false;
     const qsizetype close = text.indexOf(']');
     if (close < 0)
         return false;
-    name = trimmedBlanks(text.mid(1, close - 1));
+    name = trimmedBlanks(text.sliced(1, close - 1));
     return true;
 }
 
 // The key of a "key=value" line, or false when the line holds no key.
-bool keyName(const QByteArray& line, QByteArray& key, QByteArray& value)
+bool keyName(QByteArrayView line, QByteArrayView& key, QByteArrayView& value)
 {
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
         return false;
-    key = trimmedBlanks(line.left(equals));
+    key = trimmedBlanks(line.first(equals));
     if (key.isEmpty())
         return false;
-    value = line.mid(equals + 1);
+    value = line.sliced(equals + 1);
     return true;
 }
 
@@ -71,9 +72,9 @@ bool writeAll(int fd, const QByteArray& data)
     return true;
 }
 
-void syncPath(const QByteArray& path, int flags)
+void syncFolder(const QByteArray& folder)
 {
-    const int fd = ::open(path.constData(), flags | O_CLOEXEC);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -103,28 +104,19 @@ IniFile::IniFile(QString path) : path_(std::move(path))
     }
 }
 
-IniFile::~IniFile()
-{
-    // Each write has already replaced the file; make the last one durable once per batch.
-    if (written_) {
-        const QByteArray native = QFile::encodeName(path_);
-        syncPath(native, O_RDONLY);
-        syncPath(QFile::encodeName(QFileInfo(path_).absolutePath()), O_RDONLY | O_DIRECTORY);
-    }
-}
-
 int IniFile::findSection(const Lines& lines, const QString& section)
 {
-    QByteArray name;
+    const QByteArray wanted = section.toUtf8();
+    QByteArrayView name;
     for (size_t i = 0; i < lines.size(); ++i)
-        if (sectionName(lines[i].bytes, name) && sameName(name, section))
+        if (sectionName(lines[i].bytes, name) && sameName(name, wanted))
             return static_cast<int>(i);
     return -1;
 }
 
 int IniFile::sectionEnd(const Lines& lines, int headerLine)
 {
-    QByteArray name;
+    QByteArrayView name;
     size_t i = static_cast<size_t>(headerLine) + 1;
     while (i < lines.size() && !sectionName(lines[i].bytes, name))
         ++i;
@@ -133,11 +125,12 @@ int IniFile::sectionEnd(const Lines& lines, int headerLine)
 
 int IniFile::findKey(const Lines& lines, int headerLine, const QString& key)
 {
-    QByteArray name;
-    QByteArray value;
+    const QByteArray wanted = key.toUtf8();
+    QByteArrayView name;
+    QByteArrayView value;
     const int end = sectionEnd(lines, headerLine);
     for (int i = headerLine + 1; i < end; ++i)
-        if (keyName(lines[static_cast<size_t>(i)].bytes, name, value) && sameName(name, key))
+        if (keyName(lines[static_cast<size_t>(i)].bytes, name, value) && sameName(name, wanted))
             return i;
     return -1;
 }
@@ -150,8 +143,8 @@ bool IniFile::findValue(const QString& section, const QString& key, QString& val
     const int line = findKey(lines_, header, key);
     if (line < 0)
         return false;
-    QByteArray name;
-    QByteArray bytes;
+    QByteArrayView name;
+    QByteArrayView bytes;
     keyName(lines_[static_cast<size_t>(line)].bytes, name, bytes);
     value = QString::fromUtf8(bytes).left(MaxValueLength);
     return true;
@@ -219,7 +212,7 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
             --insertAt;
         lines.insert(lines.begin() + insertAt, Line{keyLine});
     }
-    commit(std::move(lines));
+    change(std::move(lines));
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value)
@@ -242,37 +235,54 @@ void IniFile::EraseSection(const QString& section)
         found = true;
     }
     if (found)
-        commit(std::move(lines));
+        change(std::move(lines));
 }
 
-void IniFile::commit(Lines lines)
+void IniFile::checkWritable() const
 {
     const QByteArray native = QFile::encodeName(path_);
-    const AppError failure(QStringLiteral("Unable to write to %1").arg(path_));
-
     struct stat existing {};
-    mode_t mode = 0644;
     if (::stat(native.constData(), &existing) == 0) {
         // A file marked read-only stays untouched, even for a user whom the system would let write.
         if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(native.constData(), W_OK) != 0)
-            throw failure;
-        mode = existing.st_mode & 07777;
+            throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
+    } else if (!QFileInfo(QFileInfo(path_).absolutePath()).isDir()) {
+        throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
     }
+}
+
+void IniFile::change(Lines lines)
+{
+    checkWritable();
+    lines_ = std::move(lines);
+    changed_ = true;
+}
+
+void IniFile::UpdateFile()
+{
+    if (!changed_)
+        return;
+    checkWritable();
+    const QByteArray native = QFile::encodeName(path_);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path_).absolutePath());
+    const AppError failure(QStringLiteral("Unable to write to %1").arg(path_));
+
+    struct stat existing {};
+    const mode_t mode = ::stat(native.constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
 
     QByteArray content;
-    for (const Line& line : lines)
+    for (const Line& line : lines_)
         content += line.bytes + lineEnd_;
 
-    QByteArray temporary = QFile::encodeName(QFileInfo(path_).absolutePath()) + "/."
-                           + QFile::encodeName(QFileInfo(path_).fileName()) + ".XXXXXX";
+    QByteArray temporary = folder + "/." + QFile::encodeName(QFileInfo(path_).fileName()) + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         throw failure;
-    const bool ok = writeAll(fd, content) && ::fchmod(fd, mode) == 0;
+    const bool ok = writeAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !ok || ::rename(temporary.constData(), native.constData()) != 0) {
         ::unlink(temporary.constData());
         throw failure;
     }
-    lines_ = std::move(lines);
-    written_ = true;
+    syncFolder(folder);
+    changed_ = false;
 }

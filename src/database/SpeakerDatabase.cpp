@@ -52,6 +52,7 @@ void SaveDatabase(const PresetTable& presets, const QString& t_str)
             ini.WriteInteger(sectionOf(i), heightKey(j), entry.preset[static_cast<size_t>(j)]);
         ini.WriteString(sectionOf(i), IdKey, entry.preset_id);
     }
+    ini.UpdateFile();
 }
 
 bool DatabaseChanged(const PresetTable& presets, const QString& t_str)

@@ -77,6 +77,7 @@ void TestIniFile::namesMatchIgnoringCaseAndFirstDuplicateWins()
     QCOMPARE(ini.ReadInteger("Main", "Stands Displayed", 8), 3);
     QCOMPARE(ini.ReadInteger("Main", "Top", 1), 1);  // only the first [Main] counts
     ini.WriteInteger("main", "STANDS DISPLAYED", 4);
+    ini.UpdateFile();
     QCOMPARE(readBytes(path()), QByteArray("[MAIN]\nstands displayed=4\nStands Displayed=5\n[main]\nTop=9\n"));
 }
 
@@ -92,6 +93,7 @@ void TestIniFile::damagedFileReadsWhatItCan()
     QCOMPARE(ini.ReadInteger("", "Orphan", 0), 0);
 
     ini.WriteInteger("Main", "Top", 13);
+    ini.UpdateFile();
     QByteArray expected = junk;
     expected.replace("Top=12", "Top=13");
     QCOMPARE(readBytes(path()), expected + "\r\n");
@@ -110,6 +112,8 @@ void TestIniFile::writeReplacesValueAndKeepsEveryOtherLine()
     IniFile ini(path());
     ini.WriteInteger("Main", "Top", 250);
     ini.WriteString("Other", "Key", "new");
+    QCOMPARE(readBytes(path()), before);  // nothing reaches the disk before the batch ends
+    ini.UpdateFile();
     QCOMPARE(readBytes(path()), QByteArray("; hand-written\r\n[Main]\r\nTop=250\r\n\r\n[Other]\r\nKey =new\r\n"));
     QCOMPARE(ini.ReadString("Other", "key", {}), QString("new"));
 }
@@ -121,6 +125,7 @@ void TestIniFile::writeAddsMissingKeyToItsSectionAndMissingSectionAtEnd()
     ini.WriteString("A", "z", "3");
     ini.WriteBool("C", "flag", true);
     ini.WriteBool("C", "off", false);
+    ini.UpdateFile();
     QCOMPARE(readBytes(path()), QByteArray("[A]\nx=1\nz=3\n\n[B]\ny=2\n[C]\nflag=1\noff=0\n"));
 }
 
@@ -131,6 +136,7 @@ void TestIniFile::writeCreatesMissingFile()
         IniFile ini(fresh);
         QCOMPARE(ini.ReadInteger("Main", "Top", 100), 100);
         ini.WriteInteger("Main", "Top", 5);
+        ini.UpdateFile();
     }
     QCOMPARE(readBytes(fresh), QByteArray("[Main]\nTop=5\n"));
 }
@@ -140,9 +146,11 @@ void TestIniFile::eraseSectionRemovesItAndItsDuplicates()
     writeBytes(path(), "[Run Order]\nR0=1\n[Main]\nTop=1\n[run order]\nR0=2\nR1=3\n");
     IniFile ini(path());
     ini.EraseSection("RUN ORDER");
+    ini.UpdateFile();
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
     QCOMPARE(ini.ReadString("Run Order", "R0", "X"), QString("X"));
     ini.EraseSection("Absent");
+    ini.UpdateFile();
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
 }
 
@@ -150,6 +158,7 @@ void TestIniFile::valueWithLineBreakStaysOneLine()
 {
     IniFile ini(path());
     ini.WriteString("S", "ID", "two\nlines\r[Evil]");
+    ini.UpdateFile();
     QCOMPARE(ini.ReadString("S", "ID", {}), QString("two lines [Evil]"));
     QCOMPARE(IniFile(path()).ReadString("Evil", "ID", "none"), QString("none"));
 }
@@ -166,10 +175,18 @@ void TestIniFile::failedWriteRaisesAndLeavesFileAsItWas()
         QCOMPARE(error.text(), "Unable to write to " + path());
     }
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
-    QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden).size(), 0);  // no temporary left
 
     IniFile nowhere(dir.filePath("missing/folder/x.ini"));
     QVERIFY_THROWS_EXCEPTION(AppError, nowhere.WriteInteger("Main", "Top", 2));
+
+    // Made read-only between the writes and their update: the old file stays whole.
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    IniFile late(path());
+    late.WriteInteger("Main", "Top", 3);
+    ::chmod(QFile::encodeName(path()).constData(), 0444);
+    QVERIFY_THROWS_EXCEPTION(AppError, late.UpdateFile());
+    QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
+    QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden).size(), 0);  // no temporary left
     ::chmod(QFile::encodeName(path()).constData(), 0644);
 }
 
