@@ -39,6 +39,9 @@ public:
 
     ~DataFolder() { ::close(master_); }
 
+    // The far end of COM1, for a test that talks to the program as the stands would.
+    int farEnd() const { return master_; }
+
 private:
     QTemporaryDir root;
     int master_ = -1;
