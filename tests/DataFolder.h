@@ -39,8 +39,12 @@ public:
 
     ~DataFolder() { ::close(master_); }
 
-    // The far end of COM1, for a test that talks to the program as the stands would.
-    int farEnd() const { return master_; }
+    // Points COM1 at another device, such as the stand simulator's line.
+    void linkCom1(const QString& device) const
+    {
+        QFile::remove(dataFolder() + "ports/COM1");
+        QFile::link(device, dataFolder() + "ports/COM1");
+    }
 
 private:
     QTemporaryDir root;
