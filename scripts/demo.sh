@@ -15,7 +15,7 @@ done
 # reached by the program as COM1. It lives as long as the program does.
 sim_out=$demo_root/standsim.out
 : > "$sim_out"
-build/bin/standsim --stands 8 --pace-baud 9600 --log "$demo_root/standsim.log" > "$sim_out" &
+build/bin/standsim --stands 8 --pace-baud 9600 --heights 30,42,55,38,61,47,25,50 --log "$demo_root/standsim.log" > "$sim_out" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
