@@ -154,8 +154,8 @@ bool measureTakeLatency(const QString& scratch)
     });
     // A command cycle sends no poll, so polling resumes at the next tick, 500 ms later; each
     // Take comes at a random moment after that, while polls run back to back.
-    for (int i = 0; i < 40; ++i) {
-        wait(std::uniform_int_distribution<int>(600, 1100)(random));
+    for (int i = 0; i < 100; ++i) {
+        wait(std::uniform_int_distribution<int>(520, 900)(random));
         form.board().SetLevelText(0, QString::number(10 + i % 50));
         waiting = true;
         sincePress.start();

@@ -153,7 +153,11 @@ int main(int argc, char** argv)
         if (fds[0].revents != 0)
             break;
         now = Clock::now();
-        if (fds[1].revents & POLLIN) {
+        if ((fds[1].revents & POLLIN) && paced && now > nextInput + byteTime) {
+            // The line was idle: the first byte of this burst has only begun to arrive, and is
+            // taken once its wire time has passed.
+            nextInput = now + byteTime;
+        } else if (fds[1].revents & POLLIN) {
             char buffer[256];
             const ssize_t n = read(line, buffer, paced ? 1 : sizeof buffer);
             for (ssize_t i = 0; i < n; ++i)
@@ -165,7 +169,10 @@ int main(int argc, char** argv)
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
             nextInput = now + std::chrono::milliseconds(100);
         }
-        if ((fds[1].revents & POLLOUT) && !outbox.empty()) {
+        if ((fds[1].revents & POLLOUT) && !outbox.empty() && paced && now > nextOutput + byteTime) {
+            // Likewise a reply's first byte reaches the far end one wire time after it starts.
+            nextOutput = now + byteTime;
+        } else if ((fds[1].revents & POLLOUT) && !outbox.empty()) {
             const ssize_t n = write(line, outbox.data(), paced ? 1 : outbox.size());
             if (n > 0) {
                 outbox.erase(0, std::size_t(n));
