@@ -3,6 +3,7 @@
 // the real program while it polls, and the time from a Take to its first frame.
 #include "ConfMain.h"
 #include "ElevraApplication.h"
+#include "StandsimRun.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,32 +22,16 @@ namespace {
 
 constexpr double LineLimit = 1.0 / (22 * 10 / 9600.0 + 0.020);
 
-struct Simulator {
-    QProcess process;
-    QString line;
-    QString log;
+bool startSimulator(StandsimRun& sim, const QString& logFile)
+{
+    return sim.start({"--stands", "8", "--pace-baud", "9600", "--speed", "15", "--heights", "10,20,30,40,50,60,70,80"},
+                     logFile);
+}
 
-    bool start(const QString& logFile)
-    {
-        log = logFile;
-        process.start(STANDSIM_EXECUTABLE, {"--stands", "8", "--pace-baud", "9600", "--speed", "15",
-                                            "--heights", "10,20,30,40,50,60,70,80", "--log", logFile});
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
-            return false;
-        line = QString::fromLocal8Bit(process.readLine()).trimmed();
-        return true;
-    }
-    qsizetype polls() const
-    {
-        QFile file(log);
-        return file.open(QIODevice::ReadOnly) ? file.readAll().count("Q1234") : 0;
-    }
-    ~Simulator()
-    {
-        process.terminate();
-        process.waitForFinished(5000);
-    }
-};
+qsizetype pollsLogged(const StandsimRun& sim)
+{
+    return sim.frames().count("Q1234");
+}
 
 QString makeDataFolder(const QString& root, const QString& line)
 {
@@ -90,8 +75,8 @@ void wait(int ms)
 // The real executable polls for 20 s.
 bool measurePolling(const QString& scratch)
 {
-    Simulator sim;
-    if (!sim.start(scratch + "/poll.log"))
+    StandsimRun sim;
+    if (!startSimulator(sim, scratch + "/poll.log"))
         return false;
     QTemporaryDir root;
     makeDataFolder(root.path(), sim.line);
@@ -106,13 +91,13 @@ bool measurePolling(const QString& scratch)
         return false;
     wait(2000);
 
-    const qsizetype pollsBefore = sim.polls();
+    const qsizetype pollsBefore = pollsLogged(sim);
     const long long ticksBefore = cpuTicks(program.processId());
     QElapsedTimer clock;
     clock.start();
     wait(20000);
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    const qsizetype polls = sim.polls() - pollsBefore;
+    const qsizetype polls = pollsLogged(sim) - pollsBefore;
     const long long ticks = cpuTicks(program.processId()) - ticksBefore;
     const long long rss = residentKiB(program.processId());
     program.terminate();
@@ -131,8 +116,8 @@ bool measurePolling(const QString& scratch)
 // stand 1's frame.
 bool measureTakeLatency(const QString& scratch)
 {
-    Simulator sim;
-    if (!sim.start(scratch + "/take.log"))
+    StandsimRun sim;
+    if (!startSimulator(sim, scratch + "/take.log"))
         return false;
     QTemporaryDir root;
     makeDataFolder(root.path(), sim.line);

@@ -1,6 +1,7 @@
 #include "ConfMain.h"
 #include "DataFolder.h"
 #include "ElevraApplication.h"
+#include "StandsimRun.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -8,29 +9,6 @@
 // The main window driving the real stand simulator over a pseudo-terminal.
 class TestStandLink : public QObject {
     Q_OBJECT
-
-    struct Simulator {
-        QProcess process;
-        QString line;
-        QString log;
-
-        bool start(const QStringList& options, const QString& logFile)
-        {
-            log = logFile;
-            process.start(STANDSIM_EXECUTABLE, options + QStringList{"--log", logFile});
-            if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000))
-                return false;
-            line = QString::fromLocal8Bit(process.readLine()).trimmed();
-            return !line.isEmpty();
-        }
-        QByteArray frames() const { return readBytes(log); }
-        ~Simulator()
-        {
-            process.terminate();
-            if (!process.waitForFinished(5000))
-                process.kill();
-        }
-    };
 
     static bool allOnlineAt(const StandBoard& board, const QList<int>& heights)
     {
@@ -53,7 +31,7 @@ private slots:
 void TestStandLink::standsComeOnlineWithTheirHeights()
 {
     DataFolder folder;
-    Simulator sim;
+    StandsimRun sim;
     QVERIFY(sim.start({"--stands", "8", "--speed", "0", "--heights", "10,20,30,40,50,60,70,99"}, scratch.filePath("a.log")));
     folder.linkCom1(sim.line);
     TConferenceForm form(folder.paths());
@@ -72,7 +50,7 @@ void TestStandLink::takeMovesTheStandsToTheirLevels()
 {
     DataFolder folder;
     writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=3\n");
-    Simulator sim;
+    StandsimRun sim;
     QVERIFY(sim.start({"--stands", "8", "--speed", "60"}, scratch.filePath("b.log")));
     folder.linkCom1(sim.line);
     TConferenceForm form(folder.paths());
@@ -92,7 +70,7 @@ void TestStandLink::takeMovesTheStandsToTheirLevels()
 void TestStandLink::takeThenAbortSendsOnlyAbort()
 {
     DataFolder folder;
-    Simulator sim;
+    StandsimRun sim;
     QVERIFY(sim.start({"--stands", "2", "--speed", "0"}, scratch.filePath("c.log")));
     folder.linkCom1(sim.line);
     writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=2\n");
@@ -111,7 +89,7 @@ void TestStandLink::takeThenAbortSendsOnlyAbort()
 void TestStandLink::silentStandsTurnGrey()
 {
     DataFolder folder;
-    Simulator sim;
+    StandsimRun sim;
     QVERIFY(sim.start({"--stands", "4", "--speed", "0", "--heights", "5,6,7,8", "--silent", "3"}, scratch.filePath("d.log")));
     folder.linkCom1(sim.line);
     writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=4\n");
@@ -133,7 +111,7 @@ void TestStandLink::silentStandsTurnGrey()
 void TestStandLink::nudgeMovesOneUnitFromTheReportedHeight()
 {
     DataFolder folder;
-    Simulator sim;
+    StandsimRun sim;
     QVERIFY(sim.start({"--stands", "1", "--speed", "0", "--heights", "98"}, scratch.filePath("e.log")));
     folder.linkCom1(sim.line);
     writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=1\n");
