@@ -1,5 +1,7 @@
 #include "StandFrames.h"
 
+#include "Trim.h"
+
 #include <algorithm>
 
 namespace StandFrames {
@@ -58,13 +60,9 @@ QByteArray ToWire(const QString& frame)
 
 int ParseHeightText(const QString& text)
 {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    const QString number = text.mid(first, last - first);
+    QString number = text;
+    RemoveLeadingSpaces(number);
+    RemoveTrailingSpaces(number);
 
     // QString::toInt would also skip tabs and other white space; only blanks are allowed here.
     qsizetype digitsFrom = 0;
