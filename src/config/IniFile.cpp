@@ -243,8 +243,10 @@ void IniFile::checkWritable() const
     const QByteArray native = QFile::encodeName(path_);
     struct stat existing {};
     if (::stat(native.constData(), &existing) == 0) {
-        // A file marked read-only stays untouched, even for a user whom the system would let write.
-        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(native.constData(), W_OK) != 0)
+        // A file marked read-only stays untouched, even for a user whom the system would let
+        // write; one that could not be read would lose every line this object never saw.
+        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(native.constData(), W_OK) != 0
+            || !readable_)
             throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
     } else if (!QFileInfo(QFileInfo(path_).absolutePath()).isDir()) {
         throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
@@ -258,31 +260,58 @@ void IniFile::change(Lines lines)
     changed_ = true;
 }
 
+namespace {
+
+enum class Replaced { Done, NotHere, Failed };
+
+// Writes a temporary file beside the target and renames it over it.
+Replaced replaceWhole(const QByteArray& native, const QByteArray& folder, const QByteArray& name,
+                      const QByteArray& content, mode_t mode)
+{
+    QByteArray temporary = folder + "/." + name + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return errno == EACCES || errno == EPERM || errno == EROFS ? Replaced::NotHere : Replaced::Failed;
+    const bool ok = writeAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !ok || ::rename(temporary.constData(), native.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return Replaced::Failed;
+    }
+    syncFolder(folder);
+    return Replaced::Done;
+}
+
+bool rewriteInPlace(const QByteArray& native, const QByteArray& content)
+{
+    const int fd = ::open(native.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+} // namespace
+
 void IniFile::UpdateFile()
 {
     if (!changed_)
         return;
     checkWritable();
     const QByteArray native = QFile::encodeName(path_);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path_).absolutePath());
-    const AppError failure(QStringLiteral("Unable to write to %1").arg(path_));
-
-    struct stat existing {};
-    const mode_t mode = ::stat(native.constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-
     QByteArray content;
     for (const Line& line : lines_)
         content += line.bytes + lineEnd_;
 
-    QByteArray temporary = folder + "/." + QFile::encodeName(QFileInfo(path_).fileName()) + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        throw failure;
-    const bool ok = writeAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(temporary.constData(), native.constData()) != 0) {
-        ::unlink(temporary.constData());
-        throw failure;
-    }
-    syncFolder(folder);
+    struct stat existing {};
+    const bool exists = ::stat(native.constData(), &existing) == 0;
+    // A replacement would belong to this user; a file that belongs to someone else, or that
+    // lies in a folder this user may not write, is rewritten where it is instead.
+    const bool ownFile = !exists || (existing.st_uid == ::geteuid() && existing.st_gid == ::getegid());
+    Replaced result = Replaced::NotHere;
+    if (ownFile)
+        result = replaceWhole(native, QFile::encodeName(QFileInfo(path_).absolutePath()),
+                              QFile::encodeName(QFileInfo(path_).fileName()), content, exists ? existing.st_mode & 07777 : 0644);
+    if (result == Replaced::Failed || (result == Replaced::NotHere && !(exists && rewriteInPlace(native, content))))
+        throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
     changed_ = false;
 }

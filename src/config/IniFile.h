@@ -10,8 +10,10 @@
 // Section and key names match without regard to case; the first of duplicate sections or keys
 // wins. Writes change the object's image of the file; UpdateFile replaces the whole file with
 // it at once (a temporary file in the same folder, renamed over the old one), so a crash or
-// kill at any moment leaves the old or the new file, never a torn one. Lines the object does
-// not touch are written back byte for byte.
+// kill at any moment leaves the old or the new file, never a torn one. A file that belongs to
+// another user, or lies in a folder this user may not write, is rewritten in place instead, so
+// it keeps its owner and can be saved at all. Lines the object does not touch are written back
+// byte for byte.
 class IniFile {
 public:
     explicit IniFile(QString path);

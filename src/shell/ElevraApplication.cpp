@@ -6,7 +6,6 @@
 ElevraApplication::ElevraApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Vantora"));
-    setApplicationDisplayName(QStringLiteral("Vantora"));
 }
 
 bool ElevraApplication::notify(QObject* receiver, QEvent* event)

@@ -181,8 +181,10 @@ void StandBoard::BeginGlassDrag(int s, Qt::MouseButtons buttons, Qt::KeyboardMod
         return;
     drag_.DragLastY = y;
     drag_.DragSkipMove = false;
-    drag_.Dragging = true;
-    emit draggingChanged(true);
+    if (!drag_.Dragging) {
+        drag_.Dragging = true;
+        emit draggingChanged(true);
+    }
 }
 
 void StandBoard::GlassMouseMove(int s, int y)
@@ -212,6 +214,8 @@ void StandBoard::DragGlass(int s, int y)
 
 void StandBoard::EndGlassDrag()
 {
-    drag_.Dragging = false;
-    emit draggingChanged(false);
+    if (drag_.Dragging) {
+        drag_.Dragging = false;
+        emit draggingChanged(false);
+    }
 }

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestIniFile : public QObject {
     Q_OBJECT
@@ -26,6 +27,7 @@ private slots:
     void eraseSectionRemovesItAndItsDuplicates();
     void valueWithLineBreakStaysOneLine();
     void failedWriteRaisesAndLeavesFileAsItWas();
+    void fileOfAnotherUserKeepsItsOwner();
 };
 
 void TestIniFile::readsValuesWithDefaults()
@@ -188,6 +190,26 @@ void TestIniFile::failedWriteRaisesAndLeavesFileAsItWas()
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
     QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden).size(), 0);  // no temporary left
     ::chmod(QFile::encodeName(path()).constData(), 0644);
+}
+
+void TestIniFile::fileOfAnotherUserKeepsItsOwner()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs to hand the file to another user");
+    writeBytes(path(), "[Main]\nTop=1\n");
+    const QByteArray native = QFile::encodeName(path());
+    QVERIFY(::chown(native.constData(), 65534, 65534) == 0);
+    {
+        IniFile ini(path());
+        ini.WriteInteger("Main", "Top", 2);
+        ini.UpdateFile();
+    }
+    struct stat after {};
+    QVERIFY(::stat(native.constData(), &after) == 0);
+    QCOMPARE(after.st_uid, uid_t(65534));
+    QCOMPARE(after.st_gid, gid_t(65534));
+    QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=2\n"));
+    ::chown(native.constData(), 0, 0);
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)

@@ -114,6 +114,7 @@ void TestConferenceForm::glassDragSetsLevelWithinLimits()
         QApplication::sendEvent(glass, &event);
     };
     send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, 20);
+    send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, 20);  // a second press, its release lost
     QVERIFY(form.board().Drag().Dragging);
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::SizeVerCursor);
     send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, 25);  // down from height 0: refused
