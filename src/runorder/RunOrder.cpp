@@ -6,7 +6,6 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
-
 namespace {
 
 QString decode(const QByteArray& bytes)

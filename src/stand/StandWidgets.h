@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 // A drawn shape: a rectangle or a rounded square with a fill (or none) and an outline.
 class ShapeWidget : public QWidget {
