@@ -39,6 +39,9 @@ public:
 
     ~DataFolder() { ::close(master_); }
 
+    // The far end of COM1, where the program's polls arrive.
+    int com1FarEnd() const { return master_; }
+
     // Points COM1 at another device, such as the stand simulator's line.
     void linkCom1(const QString& device) const
     {

@@ -19,3 +19,7 @@ public:
 void closeDatabase(ProgramData& data, CloseQuestions& questions);
 void closeRunOrder(ProgramData& data, CloseQuestions& questions);
 void saveConfiguration(const ProgramData& data);
+
+// For a close that nobody attends: the changed database and run order are saved beside their
+// own files, with ".unsaved" appended to the name, never over them. Failures are absorbed.
+void saveUnsavedWork(const ProgramData& data);

@@ -1,5 +1,7 @@
 #include "ConfMain.h"
 
+#include "AppError.h"
+#include "ElevraApplication.h"
 #include "StandWidgets.h"
 
 #include <QApplication>
@@ -7,6 +9,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QToolButton>
 
 using namespace StandLayout;
@@ -155,8 +158,11 @@ void TConferenceForm::CreateRightHandControls()
     AboutBtn = button("AboutBtn", QStringLiteral("About"));
     ExitBtn = button("ExitBtn", QStringLiteral("Close"));
     TakeBtn->setDefault(true);
-    RunOrderBtn->setCheckable(true);
-    DatabaseBtn->setCheckable(true);
+    // Speed buttons: they never take the focus, so Enter never presses them.
+    for (QPushButton* toggle : {RunOrderBtn, DatabaseBtn}) {
+        toggle->setCheckable(true);
+        toggle->setFocusPolicy(Qt::NoFocus);
+    }
     // Their windows are not built yet: the buttons are placed and drawn, but offer nothing.
     for (QPushButton* later : {RunOrderBtn, DatabaseBtn, SetupBtn, HelpBtn, AboutBtn})
         later->setEnabled(false);
@@ -244,8 +250,12 @@ void TConferenceForm::ShowPortFailure(int portNumber)
 
 void TConferenceForm::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        TakeBtn->click();
+    // Enter presses the push button that has the focus, and Take only when none has it: an
+    // operator who has just pressed Abort and then Enter aborts again rather than moving the stands.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        (focused && focused->isEnabled() ? focused : TakeBtn)->click();
+    }
     else if (event->key() == Qt::Key_Escape)
         SetupBtn->click();
     else
@@ -262,29 +272,64 @@ void TConferenceForm::closeEvent(QCloseEvent* event)
     event->ignore();
     FormCloseQuery();
     event->accept();
+    closed_ = true;
 }
 
 void TConferenceForm::FormCloseQuery()
 {
-    closeDatabase(data_, *this);
-    closeRunOrder(data_, *this);
+    const QScopedValueRollback closing(closing_, true);
+    if (!unattended_) {
+        closeDatabase(data_, *this);
+        closeRunOrder(data_, *this);
+    }
     data_.config.mainTop = y();
     data_.config.mainLeft = x();
-    saveConfiguration(data_);
+    if (unattended_) {
+        saveUnsavedWork(data_);
+        // Nobody is there to read an error box, and nothing may keep the program from ending.
+        try {
+            saveConfiguration(data_);
+        } catch (const AppError&) {
+        }
+    } else {
+        saveConfiguration(data_);
+    }
     port_.StopComm();
+}
+
+void TConferenceForm::TerminationSignal()
+{
+    if (closed_)
+        return;
+    if (!terminationRequested_) {
+        terminationRequested_ = true;
+        close();
+        return;
+    }
+    unattended_ = true;
+    // A close waiting on a question goes on when its box is cancelled; otherwise (an error box
+    // of a close that failed, say) the close is started again here.
+    ElevraApplication::cancelModalWindows();
+    if (!closing_)
+        close();
 }
 
 bool TConferenceForm::confirm(const QString& question)
 {
+    if (unattended_)
+        return false;
     return QMessageBox::question(this, QApplication::applicationName(), question, QMessageBox::Yes | QMessageBox::No)
            == QMessageBox::Yes;
 }
 
 QString TConferenceForm::saveFileName(const QString& folder, const QString& proposed)
 {
+    if (unattended_)
+        return {};
     QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.selectFile(proposed);
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                    : QString();

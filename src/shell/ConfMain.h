@@ -28,6 +28,12 @@ public:
     StandBoard& board() { return board_; }
     StandController& controller() { return *controller_; }
 
+    // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
+    // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
+    // program at once: open questions are cancelled, what is unsaved goes beside its own file,
+    // and the configuration is written.
+    void TerminationSignal();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -58,6 +64,11 @@ private:
 
     bool confirm(const QString& question) override;
     QString saveFileName(const QString& folder, const QString& proposed) override;
+
+    bool terminationRequested_ = false;
+    bool unattended_ = false;
+    bool closing_ = false;
+    bool closed_ = false;
 
     ProgramData data_;
     StandBoard board_;

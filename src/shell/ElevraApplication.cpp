@@ -1,5 +1,6 @@
 #include "ElevraApplication.h"
 
+#include <QDialog>
 #include <QMessageBox>
 #include <exception>
 
@@ -31,4 +32,18 @@ void ElevraApplication::showErrorBox(const QString& message)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Vantora"), errorBoxText(message), QMessageBox::Ok);
     box.exec();
+}
+
+void ElevraApplication::cancelModalWindows()
+{
+    QWidget* previous = nullptr;
+    while (QWidget* modal = activeModalWidget()) {
+        if (modal == previous)
+            return;  // it refused to close
+        previous = modal;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
 }

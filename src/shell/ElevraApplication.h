@@ -16,4 +16,8 @@ public:
     static QString errorBoxText(const QString& message);
 
     static void showErrorBox(const QString& message);
+
+    // Closes every open modal box and dialog as if it were cancelled, so that whatever waits
+    // on one goes on with a No or a Cancel.
+    static void cancelModalWindows();
 };

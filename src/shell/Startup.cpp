@@ -26,6 +26,12 @@ QString missingRequiredFile(const Paths& paths)
 
 int runProgram(ElevraApplication& app, const QString& exeFolder)
 {
+    // First of all, so that a log-out during the start ends it in order: before the main window
+    // is shown a signal cancels any box the start waits on, and the start ends with nothing
+    // written.
+    SignalBridge terminationSignals;
+    terminationSignals.setHandler(&ElevraApplication::cancelModalWindows);
+
     SingleInstance instance;
     if (!instance.acquire())
         return 0;
@@ -34,6 +40,8 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
     splash.show();
     splash.repaint();
     app.processEvents();
+    if (terminationSignals.received())
+        return 0;
 
     const Paths paths = Paths::forFolders(exeFolder, commonAppDataFolder());
     if (const QString missing = missingRequiredFile(paths); !missing.isEmpty()) {
@@ -44,8 +52,12 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
     }
 
     TConferenceForm mainWindow(paths);
+    if (terminationSignals.received())
+        return 0;
+    // From here a signal closes the main window like its Close button; a signal that arrived
+    // since the check above is still waiting in the bridge and reaches this handler.
+    terminationSignals.setHandler([&mainWindow] { mainWindow.TerminationSignal(); });
     mainWindow.show();
-    const SignalBridge closeOnSignal([&mainWindow] { mainWindow.close(); });
     splash.close();
 
     app.setQuitOnLastWindowClosed(true);

@@ -159,10 +159,27 @@ void TestConferenceForm::enterTakesAndCaptionsComeFromMessages()
     QCOMPARE(control<QLabel>(form, "TargetHeightLabel")->text(), QString("Target"));
     QCOMPARE(control<QLabel>(form, "CurrentSpeakerLabel")->text(), QString("Current Speaker"));
     QVERIFY(form.controller().CommsOpen());
-    QTest::keyClick(&form, Qt::Key_Return);
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    // Enter goes where a key goes: to the focused control, and on to the window when that
+    // control does not use it.
+    const auto enterOnFocus = [&form](Qt::Key key) {
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : &form, key);
+    };
+    form.setFocus();
+    enterOnFocus(Qt::Key_Return);
     QCOMPARE(form.controller().PendingCommand(), quint8(pcTake));
-    QTest::keyClick(control<QPushButton>(form, "HomeBtn"), Qt::Key_Enter);
-    QCOMPARE(form.controller().PendingCommand(), quint8(pcTake));
+    for (const char* name : {"AbortBtn", "HomeBtn"}) {
+        control<QPushButton>(form, name)->setFocus();
+        enterOnFocus(Qt::Key_Enter);
+        QCOMPARE(form.controller().PendingCommand(), quint8(QByteArray(name) == "AbortBtn" ? pcAbort : pcHome));
+    }
+    // A press on a nudge or toggle button leaves the focus where it was.
+    control<QPushButton>(form, "AbortBtn")->setFocus();
+    QTest::mouseClick(control<QPushButton>(form, "RunOrderBtn"), Qt::LeftButton);
+    enterOnFocus(Qt::Key_Return);
+    QCOMPARE(form.controller().PendingCommand(), quint8(pcAbort));
     form.controller().SetPendingCommand(pcNone);
     ModalAnswerer operatorAnswers;
     QVERIFY(form.close());

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <csignal>
 #include <sys/stat.h>
 
 // Start-up and close of the real main window, in this process, on the offscreen platform.
@@ -20,6 +21,8 @@ private slots:
     void closeWithNothingChangedAsksNothingAndRewritesConfiguration();
     void closeSavesDatabaseToDefaultWhenItsFileIsGone();
     void closeAsksAboutChangedDatabaseThenRunOrder();
+    void closeAsksBeforeReplacingADifferentDefaultDatabase();
+    void secondSignalEndsAnUnattendedClose();
     void failedWriteAtCloseKeepsTheWindowOpen();
     void failedDatabaseSaveAtCloseIsReported();
     void errorBoxText_data();
@@ -123,6 +126,7 @@ void TestStartup::closeSavesDatabaseToDefaultWhenItsFileIsGone()
 void TestStartup::closeAsksAboutChangedDatabaseThenRunOrder()
 {
     DataFolder folder;
+    writeBytes(folder.path("Database/evening.db"), "[Preset0]\nID=Replaced without a question\n");
     ModalAnswerer operatorAnswers;
     operatorAnswers.fileNames << folder.path("Database/evening.db") << folder.path("RunOrder/evening.run");
     {
@@ -146,6 +150,68 @@ void TestStartup::closeAsksAboutChangedDatabaseThenRunOrder()
     const QByteArray ini = readBytes(folder.path("elevra.ini"));
     QVERIFY(ini.contains("Run Order Filename=" + folder.path("RunOrder/evening.run").toUtf8() + "\r\n"));
     QVERIFY(ini.endsWith("[Run Order]\r\nR0=5\r\nR1=0\r\n"));
+}
+
+void TestStartup::closeAsksBeforeReplacingADifferentDefaultDatabase()
+{
+    // The named file went away (an unmounted share, say) while the default file holds another
+    // database: the default is not overwritten without a word.
+    DataFolder folder;
+    const QString away = folder.path("Database/away.db");
+    writeBytes(away, readBytes(folder.path("DBase0.db")).replace("ID=Chair", "ID=Host"));
+    writeBytes(folder.path("elevra.ini"), "[Database]\nDatabase Filename=" + away.toUtf8() + "\n");
+    const QByteArray defaultDatabase = readBytes(folder.path("DBase0.db"));
+    ModalAnswerer operatorAnswers;
+    operatorAnswers.buttons << QMessageBox::No;
+    {
+        TConferenceForm form(folder.paths());
+        form.show();
+        QFile::remove(away);
+        QVERIFY(form.close());
+    }
+    QCOMPARE(operatorAnswers.seen, QStringList{"The speaker database has changed. Save it?"});
+    QCOMPARE(readBytes(folder.path("DBase0.db")), defaultDatabase);
+    QVERIFY(readBytes(folder.path("elevra.ini")).contains("Database Filename=" + away.toUtf8() + "\n"));
+}
+
+void TestStartup::secondSignalEndsAnUnattendedClose()
+{
+    DataFolder folder;
+    // Hand-edited: 298 reads as 42, so the table differs from its file and the close asks.
+    const QByteArray database = readBytes(folder.path("DBase0.db")).replace("P0=42", "P0=298");
+    writeBytes(folder.path("DBase0.db"), database);
+    const QString runOrderFile = folder.path("RunOrder/show.run");
+    writeBytes(runOrderFile, "0\r\n");
+    writeBytes(folder.path("elevra.ini"), "[Run Screen]\nRun Order Filename=" + runOrderFile.toUtf8() + "\n");
+
+    // The operator's desk is empty: a log-out signals once, and again when nothing happens.
+    QStringList questions;
+    QTimer desk;
+    connect(&desk, &QTimer::timeout, [&] {
+        if (questions.isEmpty()) {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* form = qobject_cast<TConferenceForm*>(w); form && form->isVisible() && !QApplication::activeModalWidget()) {
+                    form->programData().runOrder.RunOrderList = QStringList{"3", "1"};
+                    form->programData().runOrder.RunOrderChanged = true;
+                    questions << QString();
+                    std::raise(SIGTERM);
+                }
+        } else if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && questions.size() == 1) {
+            questions << box->text();
+            std::raise(SIGTERM);
+        }
+    });
+    desk.start(10);
+    QCOMPARE(runProgram(*qobject_cast<ElevraApplication*>(qApp), folder.exeFolder()), 0);
+    QCOMPARE(questions, (QStringList{QString(), "The speaker database has changed. Save it?"}));
+    QCOMPARE(readBytes(folder.path("DBase0.db")), database);
+    QVERIFY(readBytes(folder.path("DBase0.db.unsaved")).contains("[Preset0]\nP0=42\n"));
+    QCOMPARE(readBytes(runOrderFile), QByteArray("0\r\n"));
+    QCOMPARE(readBytes(runOrderFile + ".unsaved"), QByteArray("3\r\n1\r\n"));
+    const QByteArray ini = readBytes(folder.path("elevra.ini"));
+    QVERIFY(ini.contains("Database Filename=" + folder.path("DBase0.db").toUtf8() + "\n"));
+    QVERIFY(ini.contains("Run Order Filename=" + runOrderFile.toUtf8() + "\n"));
+    QVERIFY(ini.contains("[Run Order]\nR0=3\nR1=1\n"));
 }
 
 void TestStartup::failedWriteAtCloseKeepsTheWindowOpen()
