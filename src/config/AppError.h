@@ -9,4 +9,7 @@ class AppError : public std::runtime_error {
 public:
     explicit AppError(const QString& text) : std::runtime_error(text.toStdString()) {}
     QString text() const { return QString::fromStdString(what()); }
+
+    // The error of every file write that fails.
+    static AppError unableToWrite(const QString& path) { return AppError(QStringLiteral("Unable to write to %1").arg(path)); }
 };

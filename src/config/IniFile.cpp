@@ -1,14 +1,9 @@
 #include "IniFile.h"
 
 #include "AppError.h"
+#include "WholeFileWrite.h"
 
 #include <QFile>
-#include <QFileInfo>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,31 +50,35 @@ bool keyName(QByteArrayView line, QByteArrayView& key, QByteArrayView& value)
     return true;
 }
 
-bool writeAll(int fd, const QByteArray& data)
+// A value as read: without the blanks around it and one pair of enclosing quotation marks.
+QByteArrayView unquoted(QByteArrayView raw)
 {
-    const char* next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        next += written;
-        left -= written;
-    }
-    return true;
+    const QByteArrayView text = trimmedBlanks(raw);
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+        return text.sliced(1, text.size() - 2);
+    return text;
 }
 
-void syncFolder(const QByteArray& folder)
+// A line break inside a value would split it into lines of its own.
+QString oneLine(const QString& value)
 {
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    QString text = value;
+    return text.replace('\r', ' ').replace('\n', ' ');
 }
+
+// The value as stored, quoted when reading would otherwise lose its outer blanks or quotes.
+QByteArray stored(const QString& value)
+{
+    const QByteArray bytes = oneLine(value).toUtf8();
+    return unquoted(bytes) == bytes ? bytes : '"' + bytes + '"';
+}
+
+std::filesystem::path nativePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+const QByteArray ByteOrderMark("\xEF\xBB\xBF");
 
 } // namespace
 
@@ -91,16 +90,22 @@ IniFile::IniFile(QString path) : path_(std::move(path))
         content = file.readAll();
     else
         readable_ = !file.exists();
+    if (content.startsWith(ByteOrderMark)) {
+        byteOrderMark_ = true;
+        content.remove(0, ByteOrderMark.size());
+    }
     const qsizetype firstLf = content.indexOf('\n');
     lineEnd_ = (firstLf > 0 && content[firstLf - 1] == '\r') ? QByteArray("\r\n") : QByteArray("\n");
-    if (content.isEmpty())
-        return;
-    if (content.endsWith('\n'))
-        content.chop(1);
-    for (QByteArray& bytes : content.split('\n')) {
-        if (bytes.endsWith('\r'))
-            bytes.chop(1);
-        lines_.push_back(Line{bytes});
+    finalLineEnd_ = content.isEmpty() || content.endsWith('\n');
+    for (qsizetype start = 0; start < content.size();) {
+        const qsizetype lf = content.indexOf('\n', start);
+        if (lf < 0) {
+            lines_.push_back(Line{content.sliced(start), {}});
+            break;
+        }
+        const qsizetype end = (lf > start && content[lf - 1] == '\r') ? lf - 1 : lf;
+        lines_.push_back(Line{content.sliced(start, end - start), content.sliced(end, lf + 1 - end)});
+        start = lf + 1;
     }
 }
 
@@ -146,7 +151,7 @@ bool IniFile::findValue(const QString& section, const QString& key, QString& val
     QByteArrayView name;
     QByteArrayView bytes;
     keyName(lines_[static_cast<size_t>(line)].bytes, name, bytes);
-    value = QString::fromUtf8(bytes).left(MaxValueLength);
+    value = QString::fromUtf8(unquoted(bytes)).left(MaxValueLength);
     return true;
 }
 
@@ -154,6 +159,11 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
 {
     QString value;
     return findValue(section, key, value) ? value : defaultValue.left(MaxValueLength);
+}
+
+QString IniFile::readBackValue(const QString& value)
+{
+    return QString::fromUtf8(oneLine(value).toUtf8()).left(MaxValueLength);
 }
 
 bool IniFile::parseInteger(const QString& text, int& result)
@@ -191,28 +201,29 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    // A line break inside a value would split it into lines of its own.
-    QString oneLine = value;
-    oneLine.replace('\r', ' ').replace('\n', ' ');
-    const QByteArray keyLine = key.toUtf8() + '=' + oneLine.toUtf8();
+    const QByteArray storedValue = stored(value);
+    const QByteArray keyLine = key.toUtf8() + '=' + storedValue;
 
-    Lines lines = lines_;
+    prepareChange();
+    Lines& lines = lines_;
     const int header = findSection(lines, section);
     if (header < 0) {
-        lines.push_back(Line{'[' + section.toUtf8() + ']'});
-        lines.push_back(Line{keyLine});
+        lines.push_back(Line{'[' + section.toUtf8() + ']', {}});
+        lines.push_back(Line{keyLine, {}});
     } else if (const int existing = findKey(lines, header, key); existing >= 0) {
-        // The stored spelling of the key stays.
+        // The stored spelling of the key and the blanks after "=" stay.
         QByteArray& bytes = lines[static_cast<size_t>(existing)].bytes;
-        bytes = bytes.left(bytes.indexOf('=') + 1) + oneLine.toUtf8();
+        qsizetype valueStart = bytes.indexOf('=') + 1;
+        while (valueStart < bytes.size() && (bytes[valueStart] == ' ' || bytes[valueStart] == '\t'))
+            ++valueStart;
+        bytes = bytes.left(valueStart) + storedValue;
     } else {
         // After the section's last non-blank line, so blank separators stay between sections.
         int insertAt = sectionEnd(lines, header);
         while (insertAt - 1 > header && trimmedBlanks(lines[static_cast<size_t>(insertAt - 1)].bytes).isEmpty())
             --insertAt;
-        lines.insert(lines.begin() + insertAt, Line{keyLine});
+        lines.insert(lines.begin() + insertAt, Line{keyLine, {}});
     }
-    change(std::move(lines));
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value)
@@ -227,91 +238,45 @@ void IniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 void IniFile::EraseSection(const QString& section)
 {
-    Lines lines = lines_;
-    bool found = false;
+    if (findSection(lines_, section) < 0)
+        return;
+    prepareChange();
     // Duplicates go too, or their keys would surface as the section's.
-    for (int header = findSection(lines, section); header >= 0; header = findSection(lines, section)) {
-        lines.erase(lines.begin() + header, lines.begin() + sectionEnd(lines, header));
-        found = true;
-    }
-    if (found)
-        change(std::move(lines));
+    for (int header = findSection(lines_, section); header >= 0; header = findSection(lines_, section))
+        lines_.erase(lines_.begin() + header, lines_.begin() + sectionEnd(lines_, header));
 }
 
 void IniFile::checkWritable() const
 {
-    const QByteArray native = QFile::encodeName(path_);
-    struct stat existing {};
-    if (::stat(native.constData(), &existing) == 0) {
-        // A file marked read-only stays untouched, even for a user whom the system would let
-        // write; one that could not be read would lose every line this object never saw.
-        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(native.constData(), W_OK) != 0
-            || !readable_)
-            throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
-    } else if (!QFileInfo(QFileInfo(path_).absolutePath()).isDir()) {
-        throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
-    }
+    // A file that could not be read would lose every line this object never saw.
+    if (!readable_ || !mayWriteFile(nativePath(path_)))
+        throw AppError::unableToWrite(path_);
 }
 
-void IniFile::change(Lines lines)
+void IniFile::prepareChange()
 {
     checkWritable();
-    lines_ = std::move(lines);
     changed_ = true;
 }
 
-namespace {
-
-enum class Replaced { Done, NotHere, Failed };
-
-// Writes a temporary file beside the target and renames it over it.
-Replaced replaceWhole(const QByteArray& native, const QByteArray& folder, const QByteArray& name,
-                      const QByteArray& content, mode_t mode)
+QByteArray IniFile::content() const
 {
-    QByteArray temporary = folder + "/." + name + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return errno == EACCES || errno == EPERM || errno == EROFS ? Replaced::NotHere : Replaced::Failed;
-    const bool ok = writeAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(temporary.constData(), native.constData()) != 0) {
-        ::unlink(temporary.constData());
-        return Replaced::Failed;
+    QByteArray bytes = byteOrderMark_ ? ByteOrderMark : QByteArray();
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        bytes += lines_[i].bytes;
+        if (i + 1 < lines_.size() || finalLineEnd_)
+            bytes += lines_[i].end.isEmpty() ? lineEnd_ : lines_[i].end;
     }
-    syncFolder(folder);
-    return Replaced::Done;
+    return bytes;
 }
-
-bool rewriteInPlace(const QByteArray& native, const QByteArray& content)
-{
-    const int fd = ::open(native.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
-}
-
-} // namespace
 
 void IniFile::UpdateFile()
 {
     if (!changed_)
         return;
     checkWritable();
-    const QByteArray native = QFile::encodeName(path_);
-    QByteArray content;
-    for (const Line& line : lines_)
-        content += line.bytes + lineEnd_;
-
-    struct stat existing {};
-    const bool exists = ::stat(native.constData(), &existing) == 0;
-    // A replacement would belong to this user; a file that belongs to someone else, or that
-    // lies in a folder this user may not write, is rewritten where it is instead.
-    const bool ownFile = !exists || (existing.st_uid == ::geteuid() && existing.st_gid == ::getegid());
-    Replaced result = Replaced::NotHere;
-    if (ownFile)
-        result = replaceWhole(native, QFile::encodeName(QFileInfo(path_).absolutePath()),
-                              QFile::encodeName(QFileInfo(path_).fileName()), content, exists ? existing.st_mode & 07777 : 0644);
-    if (result == Replaced::Failed || (result == Replaced::NotHere && !(exists && rewriteInPlace(native, content))))
-        throw AppError(QStringLiteral("Unable to write to %1").arg(path_));
+    const QByteArray bytes = content();
+    if (!writeWholeFile(nativePath(path_), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
+        throw AppError::unableToWrite(path_);
     changed_ = false;
 }

@@ -8,12 +8,13 @@
 // The profile-file object: an INI file opened for one batch of reads and writes.
 //
 // Section and key names match without regard to case; the first of duplicate sections or keys
-// wins. Writes change the object's image of the file; UpdateFile replaces the whole file with
-// it at once (a temporary file in the same folder, renamed over the old one), so a crash or
-// kill at any moment leaves the old or the new file, never a torn one. A file that belongs to
-// another user, or lies in a folder this user may not write, is rewritten in place instead, so
-// it keeps its owner and can be saved at all. Lines the object does not touch are written back
-// byte for byte.
+// wins. A value is read without the blanks and tabs around it and without one pair of matching
+// quotation marks (single or double) that encloses it; a written value that would lose either
+// is enclosed in double quotation marks. Writes change the object's image of the file;
+// UpdateFile puts it on disk in one whole-file write (WholeFileWrite.h: through links, in place
+// where a replacement cannot be made). Lines the object does not touch are written back byte
+// for byte with their own line ends, a missing final line end stays missing, and a UTF-8
+// byte-order mark stays in front.
 class IniFile {
 public:
     explicit IniFile(QString path);
@@ -34,12 +35,16 @@ public:
     void EraseSection(const QString& section);
 
     // Puts the writes so far on disk; throws AppError as above when that fails, leaving the
-    // previous file whole.
+    // previous file as it was (but for a rewrite in place that fails halfway, a full disk).
     void UpdateFile();
 
     const QString& path() const { return path_; }
     // False when the file exists but could not be read; reads then give their defaults.
     bool readable() const { return readable_; }
+
+    // What ReadString gives back after WriteString(value): line breaks become blanks and the
+    // text is cut at MaxValueLength. Compare a value with the file through this.
+    static QString readBackValue(const QString& value);
 
     // Text to integer by the profile rules: "0x" hex for texts longer than two characters,
     // otherwise decimal with optional sign; false when the text is not a 32-bit integer.
@@ -48,6 +53,7 @@ public:
 private:
     struct Line {
         QByteArray bytes;  // without its line end
+        QByteArray end;    // as read; empty for an added line and a last line without one
     };
 
     using Lines = std::vector<Line>;
@@ -57,11 +63,14 @@ private:
     static int findKey(const Lines& lines, int headerLine, const QString& key);
     bool findValue(const QString& section, const QString& key, QString& value) const;
     void checkWritable() const;
-    void change(Lines lines);
+    void prepareChange();  // throws, before anything changes, when the file cannot be written
+    QByteArray content() const;
 
     QString path_;
     Lines lines_;
-    QByteArray lineEnd_;
+    QByteArray lineEnd_;       // for added lines: the file's first line end
+    bool byteOrderMark_ = false;
+    bool finalLineEnd_ = true;
     bool readable_ = true;
     bool changed_ = false;
 };

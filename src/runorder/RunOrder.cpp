@@ -1,9 +1,9 @@
 #include "RunOrder.h"
 
 #include "AppError.h"
+#include "WholeFileWrite.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace {
@@ -59,7 +59,6 @@ void WriteRunOrderFile(const QStringList& list, const QString& path)
     QByteArray bytes;
     for (const QString& entry : list)
         bytes += entry.toLocal8Bit() + "\r\n";
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw AppError(QStringLiteral("Unable to write to %1").arg(path));
+    if (!writeWholeFile(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
+        throw AppError::unableToWrite(path);
 }

@@ -11,8 +11,9 @@ struct RunOrder {
     bool RunOrderChanged = false;
 };
 
-// Writes every entry followed by CR LF. Throws AppError("Unable to write to <path>") when the
-// file cannot be written; an existing file is then left as it was.
+// Writes every entry followed by CR LF, as one whole-file write (WholeFileWrite.h). Throws
+// AppError("Unable to write to <path>") when the file cannot be written; an existing file is
+// then left as it was.
 void WriteRunOrderFile(const QStringList& list, const QString& path);
 
 // Reads a run order file into `list`; returns false, leaving `list` unchanged, when the file

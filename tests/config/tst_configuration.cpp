@@ -128,7 +128,7 @@ void TestConfiguration::runOrderReadingStopsAtGapOrX()
     writeBytes(ini(), "[Run Order]\nR0=3\nR1=0\nR3=12\n");
     QCOMPARE(RetrieveRunOrderList(ini()), QStringList({"3", "0"}));
     writeBytes(ini(), "[run order]\nr0= 7\nR1=X\nR2=5\n");
-    QCOMPARE(RetrieveRunOrderList(ini()), QStringList({" 7"}));
+    QCOMPARE(RetrieveRunOrderList(ini()), QStringList({"7"}));
 }
 
 QTEST_GUILESS_MAIN(TestConfiguration)

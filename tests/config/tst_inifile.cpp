@@ -16,6 +16,8 @@ class TestIniFile : public QObject {
 
 private slots:
     void readsValuesWithDefaults();
+    void valuesLoseOuterBlanksAndOneEnclosingPairOfQuotes_data();
+    void valuesLoseOuterBlanksAndOneEnclosingPairOfQuotes();
     void integerConversion_data();
     void integerConversion();
     void namesMatchIgnoringCaseAndFirstDuplicateWins();
@@ -24,6 +26,8 @@ private slots:
     void writeReplacesValueAndKeepsEveryOtherLine();
     void writeAddsMissingKeyToItsSectionAndMissingSectionAtEnd();
     void writeCreatesMissingFile();
+    void untouchedLinesKeepTheirBytesLineEndsAndByteOrderMark();
+    void savingThroughLinksReachesTheRealFile();
     void eraseSectionRemovesItAndItsDuplicates();
     void valueWithLineBreakStaysOneLine();
     void failedWriteRaisesAndLeavesFileAsItWas();
@@ -43,6 +47,37 @@ void TestIniFile::readsValuesWithDefaults()
     QCOMPARE(ini.ReadBool("Main", "Name", true), true);
     QCOMPARE(ini.ReadBool("Main", "Name", false), false);
     QCOMPARE(ini.ReadInteger("Main", "Empty", 5), 5);
+}
+
+void TestIniFile::valuesLoseOuterBlanksAndOneEnclosingPairOfQuotes_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("trailing blank") << QByteArray("/data/DBase1.db ") << "/data/DBase1.db";
+    QTest::newRow("blanks and tabs") << QByteArray("\t 12 \t") << "12";
+    QTest::newRow("double quotes") << QByteArray("\"a b\"") << "a b";
+    QTest::newRow("single quotes") << QByteArray("'a b'") << "a b";
+    QTest::newRow("blanks inside quotes stay") << QByteArray(" \" a \" ") << " a ";
+    QTest::newRow("only one pair goes") << QByteArray("\"\"x\"\"") << "\"x\"";
+    QTest::newRow("empty quotes") << QByteArray("''") << "";
+    QTest::newRow("unmatched") << QByteArray("\"x'") << "\"x'";
+    QTest::newRow("lone quote") << QByteArray("\"") << "\"";
+}
+
+void TestIniFile::valuesLoseOuterBlanksAndOneEnclosingPairOfQuotes()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, read);
+    writeBytes(path(), "[S]\nK=" + stored + "\n");
+    QCOMPARE(IniFile(path()).ReadString("S", "K", "default"), read);
+
+    // Whatever is written reads back as it was, outer blanks and quotes included.
+    {
+        IniFile ini(path());
+        ini.WriteString("S", "K", read);
+        ini.UpdateFile();
+    }
+    QCOMPARE(IniFile(path()).ReadString("S", "K", "default"), read);
 }
 
 void TestIniFile::integerConversion_data()
@@ -98,7 +133,7 @@ void TestIniFile::damagedFileReadsWhatItCan()
     ini.UpdateFile();
     QByteArray expected = junk;
     expected.replace("Top=12", "Top=13");
-    QCOMPARE(readBytes(path()), expected + "\r\n");
+    QCOMPARE(readBytes(path()), expected);
 }
 
 void TestIniFile::longValuesAreCutAt2047()
@@ -116,7 +151,7 @@ void TestIniFile::writeReplacesValueAndKeepsEveryOtherLine()
     ini.WriteString("Other", "Key", "new");
     QCOMPARE(readBytes(path()), before);  // nothing reaches the disk before the batch ends
     ini.UpdateFile();
-    QCOMPARE(readBytes(path()), QByteArray("; hand-written\r\n[Main]\r\nTop=250\r\n\r\n[Other]\r\nKey =new\r\n"));
+    QCOMPARE(readBytes(path()), QByteArray("; hand-written\r\n[Main]\r\nTop=250\r\n\r\n[Other]\r\nKey = new\r\n"));
     QCOMPARE(ini.ReadString("Other", "key", {}), QString("new"));
 }
 
@@ -141,6 +176,43 @@ void TestIniFile::writeCreatesMissingFile()
         ini.UpdateFile();
     }
     QCOMPARE(readBytes(fresh), QByteArray("[Main]\nTop=5\n"));
+}
+
+void TestIniFile::untouchedLinesKeepTheirBytesLineEndsAndByteOrderMark()
+{
+    writeBytes(path(), "\xEF\xBB\xBF[Main]\r\nTop=1\nLeft = 2\r\n; note \n[Other]\r\nK=v");
+    {
+        IniFile ini(path());
+        QCOMPARE(ini.ReadInteger("Main", "Top", 0), 1);
+        ini.WriteInteger("Main", "Top", 5);
+        ini.WriteString("Other", "New", "x");
+        ini.WriteString("Added", "A", "1");
+        ini.UpdateFile();
+    }
+    QCOMPARE(readBytes(path()), QByteArray("\xEF\xBB\xBF[Main]\r\nTop=5\nLeft = 2\r\n; note \n[Other]\r\nK=v\r\nNew=x\r\n"
+                                           "[Added]\r\nA=1"));
+}
+
+void TestIniFile::savingThroughLinksReachesTheRealFile()
+{
+    QVERIFY(QDir(dir.path()).mkpath("real"));
+    const QString real = dir.filePath("real/test.ini");
+    const QString symlink = dir.filePath("link.ini");
+    writeBytes(real, "[Main]\nTop=1\n");
+    QVERIFY(::symlink("real/test.ini", QFile::encodeName(symlink).constData()) == 0);
+    IniFile throughSymlink(symlink);
+    throughSymlink.WriteInteger("Main", "Top", 2);
+    throughSymlink.UpdateFile();
+    QVERIFY(QFileInfo(symlink).isSymLink());
+    QCOMPARE(readBytes(real), QByteArray("[Main]\nTop=2\n"));
+
+    const QString hardLink = dir.filePath("second name.ini");
+    QVERIFY(::link(QFile::encodeName(real).constData(), QFile::encodeName(hardLink).constData()) == 0);
+    IniFile throughHardLink(hardLink);
+    throughHardLink.WriteInteger("Main", "Top", 3);
+    throughHardLink.UpdateFile();
+    QCOMPARE(readBytes(real), QByteArray("[Main]\nTop=3\n"));
+    QCOMPARE(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
 
 void TestIniFile::eraseSectionRemovesItAndItsDuplicates()

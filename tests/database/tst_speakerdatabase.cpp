@@ -30,6 +30,7 @@ private slots:
     void heightsKeepTheirLowEightBits();
     void missingSectionsAreClearedAndExtraSectionsKept();
     void changeDetectionIsExactAndCaseSensitive();
+    void identifiersAreComparedAsWritten();
     void saveIntoMissingFolderRaises();
     void trimming_data();
     void trimming();
@@ -113,6 +114,20 @@ void TestSpeakerDatabase::changeDetectionIsExactAndCaseSensitive()
     t = sample();
     t[49].preset[7] = 98;
     QVERIFY(DatabaseChanged(t, db()));
+}
+
+void TestSpeakerDatabase::identifiersAreComparedAsWritten()
+{
+    PresetTable t = sample();
+    t[1].preset_id = "Two\r\nLines";
+    t[2].preset_id = " 'Quoted' ";
+    SaveDatabase(t, db());
+    QVERIFY(!DatabaseChanged(t, db()));
+
+    PresetTable back;
+    RetrieveDatabase(back, db());
+    QCOMPARE(back[1].preset_id, QString("Two  Lines"));
+    QCOMPARE(back[2].preset_id, QString(" 'Quoted' "));
 }
 
 void TestSpeakerDatabase::saveIntoMissingFolderRaises()

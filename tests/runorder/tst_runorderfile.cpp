@@ -2,8 +2,12 @@
 #include "RunOrder.h"
 #include "TestFiles.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestRunOrderFile : public QObject {
     Q_OBJECT
@@ -17,6 +21,8 @@ private slots:
     void reading();
     void unreadableFileKeepsTheList();
     void writeFailureRaisesAndKeepsTheOldFile();
+    void savedThroughLinkIntoTheRealFile();
+    void writableFileInReadOnlyFolderIsWrittenInPlace();
 };
 
 void TestRunOrderFile::writesEntriesWithCrLf()
@@ -66,6 +72,47 @@ void TestRunOrderFile::writeFailureRaisesAndKeepsTheOldFile()
     QVERIFY_THROWS_EXCEPTION(AppError, WriteRunOrderFile({"2"}, dir.filePath("blocked")));
     QVERIFY_THROWS_EXCEPTION(AppError, WriteRunOrderFile({"2"}, dir.filePath("no/such/folder/x.run")));
     QCOMPARE(readBytes(file()), QByteArray("1\r\n"));
+}
+
+void TestRunOrderFile::savedThroughLinkIntoTheRealFile()
+{
+    const QString link = dir.filePath("current.run");
+    writeBytes(file(), "1\r\n");
+    QVERIFY(::symlink("event.run", QFile::encodeName(link).constData()) == 0);
+    WriteRunOrderFile({"4", "5"}, link);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readBytes(file()), QByteArray("4\r\n5\r\n"));
+}
+
+void TestRunOrderFile::writableFileInReadOnlyFolderIsWrittenInPlace()
+{
+    QTemporaryDir shared;
+    const QByteArray folder = QFile::encodeName(shared.path());
+    const QString event = shared.filePath("event.run");
+    writeBytes(event, "1\r\n2\r\n3\r\n");
+    const auto restore = qScopeGuard([&] { ::chmod(folder.constData(), 0700); });
+    // Permissions do not stop root: then the writer runs as another user, who owns the file
+    // but may not write the folder.
+    QStringList userArgs;
+    if (::geteuid() == 0) {
+        QVERIFY(::chmod(folder.constData(), 0755) == 0);
+        QVERIFY(::chown(QFile::encodeName(event).constData(), 65534, 65534) == 0);
+        userArgs = QStringList{"--user", "65534"};
+    } else {
+        QVERIFY(::chmod(folder.constData(), 0555) == 0);
+    }
+    QProcess writer;
+    writer.start(FILE_WRITER, userArgs + QStringList{"runorder", event, "3", "0"});
+    QVERIFY(writer.waitForFinished());
+    QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
+    QCOMPARE(readBytes(event), QByteArray("3\r\n0\r\n"));
+
+    // A new file cannot be made there: that still fails as before.
+    const QString fresh = shared.filePath("fresh.run");
+    writer.start(FILE_WRITER, userArgs + QStringList{"runorder", fresh, "1"});
+    QVERIFY(writer.waitForFinished());
+    QCOMPARE(writer.exitCode(), 1);
+    QCOMPARE(writer.readAllStandardError().trimmed(), "Unable to write to " + QFile::encodeName(fresh));
 }
 
 QTEST_GUILESS_MAIN(TestRunOrderFile)

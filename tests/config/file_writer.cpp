@@ -1,0 +1,71 @@
+// A child program for tests and benchmarks that need a writer they can kill at any moment, or
+// that must run as a user who may not write the folder.
+//
+//   file_writer [--user UID] profile-loop PATH       rewrites PATH through the profile object until
+//                                                    killed: its run order alternately 3 entries
+//                                                    "short" and 40 entries 0 to 39
+//   file_writer [--user UID] runorder PATH ENTRY...  writes a run order file once
+//
+// --user drops to that user and group first (only root may ask for it).
+#include "AppError.h"
+#include "IniFile.h"
+#include "RunOrder.h"
+
+#include <cstdio>
+#include <grp.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+bool dropTo(uid_t id)
+{
+    return ::setgroups(0, nullptr) == 0 && ::setgid(id) == 0 && ::setuid(id) == 0;
+}
+
+[[noreturn]] void profileLoop(const QString& path)
+{
+    std::puts("looping");
+    std::fflush(stdout);
+    for (int round = 0;; ++round) {
+        IniFile ini(path);
+        ini.EraseSection("Run Order");
+        const bool shortList = round % 2 == 0;
+        for (int k = 0; k < (shortList ? 3 : 40); ++k)
+            ini.WriteString("Run Order", QStringLiteral("R%1").arg(k), shortList ? QStringLiteral("short") : QString::number(k));
+        ini.UpdateFile();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() >= 2 && args[0] == "--user") {
+        if (!dropTo(static_cast<uid_t>(std::stoul(args[1])))) {
+            std::perror("file_writer: cannot change user");
+            return 2;
+        }
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.size() < 2)
+        return 2;
+    const QString path = QString::fromStdString(args[1]);
+    try {
+        if (args[0] == "profile-loop")
+            profileLoop(path);
+        if (args[0] == "runorder") {
+            QStringList entries;
+            for (size_t i = 2; i < args.size(); ++i)
+                entries.append(QString::fromStdString(args[i]));
+            WriteRunOrderFile(entries, path);
+            return 0;
+        }
+    } catch (const AppError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+    return 2;
+}
