@@ -1,6 +1,7 @@
 #include "About.h"
 #include "ConfMain.h"
 #include "DataFolder.h"
+#include "Splash.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -13,6 +14,7 @@ class TestAboutBox : public QObject {
 private slots:
     void aboutTwiceOpensTwoBoxesEachClosingItself();
     void boxWithoutVersionValuesShowsThePrefixes();
+    void picturesAreBuiltIn();
 };
 
 void TestAboutBox::aboutTwiceOpensTwoBoxesEachClosingItself()
@@ -39,6 +41,7 @@ void TestAboutBox::aboutTwiceOpensTwoBoxesEachClosingItself()
         // Title 3 × 19 + 8, four contact lines of 20, the OK panel 34, the picture 227, and 1.
         QCOMPARE(box->size(), QSize(450, 65 + 80 + 34 + 227 + 1));
         QCOMPARE(box->findChild<QWidget*>("Image1")->geometry(), QRect(0, 65, 450, 227));
+        QCOMPARE(box->findChild<QLabel*>("Image1")->pixmap().size(), QSize(618, 267));
         QCOMPARE(box->findChild<QWidget*>("OkPanel")->geometry(), QRect(0, 293, 450, 34));
         QCOMPARE(box->findChild<QPushButton*>("OKBtn")->geometry(), QRect(190, 3, 70, 28));
         QCOMPARE(box->findChild<QWidget*>("EMailPanel")->geometry(), QRect(0, 387, 450, 20));
@@ -63,6 +66,13 @@ void TestAboutBox::boxWithoutVersionValuesShowsThePrefixes()
     QCOMPARE(box->findChild<QLabel*>("CopyrightLabel")->text(), QString());
     box->close();
     QTRY_VERIFY(box.isNull());
+}
+
+// The splash and about pictures are linked into every program that uses the shell.
+void TestAboutBox::picturesAreBuiltIn()
+{
+    TSplashForm splash;
+    QCOMPARE(splash.findChild<QLabel*>("SplashImage")->pixmap().size(), QSize(400, 267));
 }
 
 QTEST_MAIN(TestAboutBox)
