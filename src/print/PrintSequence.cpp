@@ -1,6 +1,7 @@
 #include "PrintSequence.h"
 
 #include "PrintDate.h"
+#include "PrinterQueue.h"
 #include "ReportDrawing.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 
 #include <functional>
 #include <memory>
@@ -50,8 +50,11 @@ QString refusal(const QPrinter& printer)
             return QStringLiteral("Unable to print to %1: %2").arg(printer.outputFileName(), file.errorString());
         return {};
     }
-    if (QPrinterInfo::printerInfo(printer.printerName()).state() == QPrinter::Error)
-        return QStringLiteral("The printer %1 is stopped or has failed").arg(printer.printerName());
+    // Qt's print engine hands the job to the spooler without looking at the answer, so a queue
+    // that would refuse it is asked first.
+    const std::string refused = PrinterQueueRefusal(printer.printerName().toStdString());
+    if (!refused.empty())
+        return QStringLiteral("The printer %1 %2").arg(printer.printerName(), QString::fromStdString(refused));
     return {};
 }
 

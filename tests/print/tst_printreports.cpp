@@ -1,6 +1,8 @@
 #include "PrintSequence.h"
 #include "ReportDrawing.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -11,15 +13,19 @@
 
 namespace {
 
-// Stands in for the operator: accepts or cancels the print dialog and records message boxes.
+// Stands in for the operator: in the print dialog, chooses printing to the PDF file and
+// accepts, or cancels; records message boxes.
 class DialogAnswerer : public QObject {
 public:
-    explicit DialogAnswerer(bool accept) : accept_(accept)
+    DialogAnswerer(bool accept, const QString& pdf = QString()) : accept_(accept)
     {
-        connect(&timer_, &QTimer::timeout, this, [this] {
+        connect(&timer_, &QTimer::timeout, this, [this, pdf] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
                 ++dialogs;
+                auto* printers = dialog->findChild<QComboBox*>("printers");
+                printers->setCurrentIndex(printers->count() - 1);  // print to a PDF file
+                dialog->findChild<QLineEdit*>("filename")->setText(pdf);
                 accept_ ? dialog->accept() : dialog->reject();
             } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 messages << box->text();
@@ -105,31 +111,23 @@ class TestPrintReports : public QObject {
             QFAIL(qPrintable(QStringLiteral("%1: %2, expected %3").arg(what).arg(actual).arg(expected)));
     }
 
-    // The x position at which the row numbers end, and the number of rows that fill page 1.
+    // The x position at which the row numbers end.
     static int numberColumnRight(const QString& widest)
     {
         return 100 + DeviceMetrics(&PrinterDevice()).textWidth(ReportFont::Table, widest);
     }
 
 private slots:
-    void initTestCase();
     void databaseReport();
     void runOrderFillingPageOne();
     void emptyRunOrder();
-    void cancelPrintsNothing();
-    void unwritableFileIsReported();
+    void cancelOrUnwritableFilePrintsNothing();
 };
-
-void TestPrintReports::initTestCase()
-{
-    QVERIFY(dir.isValid());
-}
 
 void TestPrintReports::databaseReport()
 {
     const QString pdf = dir.filePath("database.pdf");
-    PrinterDevice().setOutputFileName(pdf);
-    DialogAnswerer answerer(true);
+    DialogAnswerer answerer(true, pdf);
     PrintDatabase(samplePresets(), nullptr);
     QCOMPARE(answerer.dialogs, 1);
     QCOMPARE(answerer.messages, QStringList());
@@ -186,8 +184,7 @@ void TestPrintReports::runOrderFillingPageOne()
     QVERIFY(fill > 40);
 
     const QString pdf = dir.filePath("runorder.pdf");
-    PrinterDevice().setOutputFileName(pdf);
-    DialogAnswerer answerer(true);
+    DialogAnswerer answerer(true, pdf);
     PrintRunOrder(QStringList(fill, "2"), samplePresets(), nullptr);
 
     const QList<QList<Word>> pages = pdfWords(pdf);
@@ -207,8 +204,7 @@ void TestPrintReports::runOrderFillingPageOne()
 void TestPrintReports::emptyRunOrder()
 {
     const QString pdf = dir.filePath("empty.pdf");
-    PrinterDevice().setOutputFileName(pdf);
-    DialogAnswerer answerer(true);
+    DialogAnswerer answerer(true, pdf);
     PrintRunOrder({}, samplePresets(), nullptr);
     const QList<QList<Word>> pages = pdfWords(pdf);
     QCOMPARE(pages.size(), 1);
@@ -216,26 +212,23 @@ void TestPrintReports::emptyRunOrder()
     QCOMPARE(pages[0].last().text, "1");
 }
 
-void TestPrintReports::cancelPrintsNothing()
+void TestPrintReports::cancelOrUnwritableFilePrintsNothing()
 {
-    const QString pdf = dir.filePath("cancelled.pdf");
-    PrinterDevice().setOutputFileName(pdf);
-    DialogAnswerer answerer(false);
-    PrintDatabase(samplePresets(), nullptr);
-    QCOMPARE(answerer.dialogs, 1);
-    QVERIFY(!QFile::exists(pdf));
-}
+    const QString cancelled = dir.filePath("cancelled.pdf");
+    {
+        DialogAnswerer answerer(false, cancelled);
+        PrintDatabase(samplePresets(), nullptr);
+        QCOMPARE(answerer.dialogs, 1);
+        QCOMPARE(answerer.messages, QStringList());
+    }
+    QVERIFY(!QFile::exists(cancelled));
 
-void TestPrintReports::unwritableFileIsReported()
-{
-    const QString pdf = dir.filePath("no such folder/report.pdf");
-    PrinterDevice().setOutputFileName(pdf);
-    DialogAnswerer answerer(true);
+    const QString unwritable = dir.filePath("no such folder/report.pdf");
+    DialogAnswerer answerer(true, unwritable);
     PrintRunOrder({"1"}, samplePresets(), nullptr);
     QCOMPARE(answerer.messages.size(), 1);
-    QVERIFY2(answerer.messages[0].contains(pdf) && answerer.messages[0].contains("No such file or directory"),
+    QVERIFY2(answerer.messages[0].contains(unwritable) && answerer.messages[0].contains("No such file or directory"),
              qPrintable(answerer.messages[0]));
-    QVERIFY(!QFile::exists(pdf));
 }
 
 QTEST_MAIN(TestPrintReports)

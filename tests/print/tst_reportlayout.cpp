@@ -60,7 +60,6 @@ private slots:
     void runOrderPageBreaks();
     void emptyRunOrderIsOneRuledPage();
     void runOrderEntriesThatNameNoSpeaker();
-    void databaseColumnsAndRows();
     void pageTooSmallIsRefused();
     void dateLine_data();
     void dateLine();
@@ -140,36 +139,6 @@ void TestReportLayout::runOrderEntriesThatNameNoSpeaker()
         if (t.x == 210 && t.y > 100)
             names << t.text;
     QCOMPARE(names, (QStringList{"Speaker 3", "", "", "", "", "Speaker 49", ""}));
-}
-
-void TestReportLayout::databaseColumnsAndRows()
-{
-    PresetTable presets = numberedPresets();
-    presets[7] = TPreset{};  // a cleared record still prints, with its cleared name and zeros
-    const ReportDocument doc = LayoutDatabase(presets, RoundMetrics(), QSize(2000, 3000), Date);
-    QCOMPARE(doc.size(), 1);
-    const ReportPage& page = doc[0];
-    // R = 100 + width("Number"); C = R + 50 + width("ID") + 50 + width of sixteen M.
-    const int R = 160, C = R + 50 + 20 + 50 + 160;
-    QCOMPARE(find(page, "ID")->x, R + 50);
-    for (int k = 1; k <= 8; ++k) {
-        QCOMPARE(find(page, QStringLiteral("S%1").arg(k))->x, C + 150 * (k - 1) + 100);
-        QVERIFY(page.lines.contains(QLine(C + 150 * (k - 1) + 30, 172, C + 150 * (k - 1) + 30, 3000 - 36)));
-    }
-    QVERIFY(page.lines.contains(QLine(R + 30, 172, R + 30, 3000 - 36)));
-    for (int i = 0; i < PresetCount; ++i) {
-        const int y = 172 + 36 * i;
-        const QString n = QString::number(i + 1);
-        QList<ReportText> row;
-        for (const ReportText& t : page.texts)
-            if (t.y == y)
-                row << t;
-        QCOMPARE(row.size(), 10);
-        QCOMPARE(row[0], (ReportText{ReportFont::Table, R - 10 * int(n.size()), y, n}));
-        QCOMPARE(row[1].text, presets[size_t(i)].preset_id);
-        QCOMPARE(row[9], (ReportText{ReportFont::Table, C + 1150, y, QString::number(presets[size_t(i)].preset[7])}));
-    }
-    QCOMPARE(find(page, "No Name")->y, 172 + 36 * 7);
 }
 
 void TestReportLayout::pageTooSmallIsRefused()
