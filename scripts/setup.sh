@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  fonts-liberation fp-utils libchm-dev
+  fonts-liberation fp-utils libchm-dev libcups2-dev
   xvfb xauth imagemagick poppler-utils
 )
 

@@ -1,7 +1,10 @@
 #include "ConfMain.h"
 
+#include "About.h"
 #include "AppError.h"
 #include "ElevraApplication.h"
+#include "HelpKey.h"
+#include "HelpWindow.h"
 #include "StandWidgets.h"
 
 #include <QApplication>
@@ -28,6 +31,8 @@ TConferenceForm::~TConferenceForm()
 void TConferenceForm::FormCreate()
 {
     setObjectName(QStringLiteral("ConferenceForm"));
+    setProperty("helpContext", 10);
+    qApp->installEventFilter(new HelpKeyFilter([this](int context) { ShowHelpContext(context); }, this));
     setWindowTitle(QStringLiteral("Conference Stand Control"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -164,13 +169,15 @@ void TConferenceForm::CreateRightHandControls()
         toggle->setFocusPolicy(Qt::NoFocus);
     }
     // Their windows are not built yet: the buttons are placed and drawn, but offer nothing.
-    for (QPushButton* later : {RunOrderBtn, DatabaseBtn, SetupBtn, HelpBtn, AboutBtn})
+    for (QPushButton* later : {RunOrderBtn, DatabaseBtn, SetupBtn})
         later->setEnabled(false);
 
     connect(TakeBtn, &QPushButton::clicked, this, [this] { controller_->TakeBtnClick(); });
     connect(HomeBtn, &QPushButton::clicked, this, [this] { controller_->HomeBtnClick(); });
     connect(AbortBtn, &QPushButton::clicked, this, [this] { controller_->AbortBtnClick(); });
     connect(ExitBtn, &QPushButton::clicked, this, &TConferenceForm::ExitBtnClick);
+    connect(AboutBtn, &QPushButton::clicked, this, &TConferenceForm::AboutBtnClick);
+    connect(HelpBtn, &QPushButton::clicked, this, &TConferenceForm::HelpBtnClick);
 }
 
 QColor TConferenceForm::colour(StandColour role) const
@@ -265,6 +272,23 @@ void TConferenceForm::keyPressEvent(QKeyEvent* event)
 void TConferenceForm::ExitBtnClick()
 {
     close();
+}
+
+void TConferenceForm::AboutBtnClick()
+{
+    new TAboutBox(VersionInfo::ofProgram(), this);
+}
+
+void TConferenceForm::HelpBtnClick()
+{
+    ShowHelpContext(10);
+}
+
+void TConferenceForm::ShowHelpContext(int context)
+{
+    if (!help_)
+        help_ = new HelpWindow(data_.paths.ExeFolder + QStringLiteral("elevra.chm"), this);
+    help_->ShowHelpContext(context);
 }
 
 void TConferenceForm::closeEvent(QCloseEvent* event)

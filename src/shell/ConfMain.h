@@ -11,6 +11,7 @@
 #include <memory>
 
 class GlassWidget;
+class HelpWindow;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -56,6 +57,9 @@ private:
     // Runs the close steps; an error from one of them leaves through here and stops the close.
     void FormCloseQuery();
     void ExitBtnClick();
+    void AboutBtnClick();
+    void HelpBtnClick();
+    void ShowHelpContext(int context);
 
     void ShowStand(int i);
     void LayoutControls();
@@ -93,4 +97,5 @@ private:
     QPushButton* HelpBtn = nullptr;
     QPushButton* AboutBtn = nullptr;
     QPushButton* ExitBtn = nullptr;
+    HelpWindow* help_ = nullptr;
 };

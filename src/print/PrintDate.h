@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+// The report's date line: "dddd, mmmm d, yyyy, hh:mm AM/PM" with the locale's day and month
+// names and time separator, on the 12-hour clock.
+QString PrintDateText(const QDateTime& when, const QLocale& locale);
+
+// The character between hours and minutes in the locale's short time format; ":" when it has none.
+QChar TimeSeparator(const QLocale& locale);

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "SpeakerDatabase.h"
+
+#include <QLine>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// The three fonts of a printed report.
+enum class ReportFont { Date, Table, PageNumber };
+
+// Text metrics of the report fonts on the device being printed, in device pixels.
+class ReportMetrics {
+public:
+    virtual ~ReportMetrics() = default;
+    virtual int characterHeight(ReportFont font) const = 0;
+    virtual int externalLeading(ReportFont font) const = 0;
+    virtual int textWidth(ReportFont font, const QString& text) const = 0;
+};
+
+// Text whose top left corner is at (x, y).
+struct ReportText {
+    ReportFont font;
+    int x;
+    int y;
+    QString text;
+
+    bool operator==(const ReportText&) const = default;
+};
+
+struct ReportPage {
+    QList<ReportText> texts;
+    QList<QLine> lines;
+};
+
+// The pages of a report, positioned on the printable area of `pageSize` device pixels. The
+// last page carries its page number too, so the document is complete.
+using ReportDocument = QList<ReportPage>;
+
+// Neither report is laid out on a page that cannot hold the date line, the column headings and
+// one row: the page breaks would never end.
+bool PageHoldsReport(const ReportMetrics& metrics, QSize pageSize);
+
+ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
+                              const ReportMetrics& metrics, QSize pageSize, const QString& dateText);
+
+ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
+                              const QString& dateText);
