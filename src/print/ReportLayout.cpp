@@ -172,7 +172,10 @@ ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable
         p.setTableFont();
         p.textEndingAt(c.R, QString::number(k));
         p.text(c.R + 50, p.y_, speakerName(RunOrderList[k - 1], Presets));
-        p.RowStep([&] { c = RunOrderHeadings(p); });
+        p.RowStep([&] {
+            p.setTableFont();
+            c = RunOrderHeadings(p);
+        });
     }
     p.RuleRestOfPage();
     return p.finish();
@@ -192,7 +195,10 @@ ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& m
         p.text(c.R + 50, p.y_, entry.preset_id);
         for (int k = 1; k <= 8; ++k)
             p.text(heightColumn(c, k) + 100, p.y_, QString::number(entry.preset[static_cast<size_t>(k - 1)]));
-        p.RowStep([&] { c = DatabaseHeadings(p); });
+        p.RowStep([&] {
+            p.setTableFont();
+            c = DatabaseHeadings(p);
+        });
     }
     p.RuleRestOfPage();
     return p.finish();
