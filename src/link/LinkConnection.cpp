@@ -1,6 +1,7 @@
 #include "LinkConnection.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -55,6 +56,9 @@ void LinkConnection::CloseAfterSending(const QString& reason)
     closingReason_ = reason;
     readable_->setEnabled(false);
     Flush();
+    // A partner that takes nothing more is not waited for.
+    if (fd_ >= 0)
+        QTimer::singleShot(CloseTimeout, this, [this] { Close(closingReason_); });
 }
 
 void LinkConnection::Close(const QString& reason)

@@ -19,13 +19,14 @@ public:
 
     // Queues the bytes; a partner that leaves more than OutboxLimit unread is closed.
     void Send(const QByteArray& bytes);
-    // Closes once what is queued has gone out; nothing more is read.
+    // Closes once what is queued has gone out, or after CloseTimeout; nothing more is read.
     void CloseAfterSending(const QString& reason);
     // Closes at once. `closed` is emitted once, whoever closes.
     void Close(const QString& reason);
     bool IsOpen() const { return fd_ >= 0; }
 
     static constexpr qsizetype OutboxLimit = 1024 * 1024;
+    static constexpr int CloseTimeout = 1000;
 
 signals:
     void received(const LinkMessage& message);

@@ -4,8 +4,10 @@
 #include "ServiceSocket.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 
 #include <unistd.h>
 
@@ -51,6 +53,14 @@ void LinkServer::AcceptConversations()
 {
     for (;;) {
         const LocalSocket::Result accepted = LocalSocket::Accept(listened_.fd);
+        if (accepted.code == ECONNABORTED)
+            continue;
+        if (accepted.fd < 0 && accepted.code != EAGAIN && accepted.code != EINTR) {
+            // Out of descriptors or memory: the waiting client stays queued, so look again
+            // later rather than at once and forever.
+            incoming_->setEnabled(false);
+            QTimer::singleShot(RetryInterval, incoming_, [notifier = incoming_] { notifier->setEnabled(true); });
+        }
         if (accepted.fd < 0)
             return;
         if (conversations_.size() >= MaxConversations) {

@@ -38,6 +38,7 @@ public:
     const QStringList& Lines() const { return lines_; }
 
     static constexpr int MaxConversations = 64;
+    static constexpr int RetryInterval = 100;
 
 signals:
     void conversationOpened(const QString& topic);
