@@ -80,6 +80,7 @@ void TConferenceForm::FormCreate()
 
     board_.SetStandsDisplayed(config.StandsDisplayed);
     controller_->StartComms(true);
+    prompterLink_.SetupPrompterLink();
     board_.SetStandHeights(true);
     board_.PlaceGlassesOnColumns();
     for (int i = 0; i < StandCount; ++i)

@@ -3,6 +3,7 @@
 #include "CloseSequence.h"
 #include "CommStandPort.h"
 #include "ProgramData.h"
+#include "PrompterClient.h"
 #include "StandBoard.h"
 #include "StandController.h"
 
@@ -28,6 +29,8 @@ public:
     ProgramData& programData() { return data_; }
     StandBoard& board() { return board_; }
     StandController& controller() { return *controller_; }
+    // The outbound prompter link, through which the takes are announced.
+    PrompterClient& prompterLink() { return prompterLink_; }
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
@@ -78,6 +81,7 @@ private:
     StandBoard board_;
     CommStandPort port_;
     std::unique_ptr<StandController> controller_;
+    PrompterClient prompterLink_{data_.config};
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};

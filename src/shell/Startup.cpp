@@ -3,10 +3,12 @@
 #include "ConfMain.h"
 #include "ElevraApplication.h"
 #include "Paths.h"
+#include "PrompterServer.h"
 #include "SignalBridge.h"
 #include "SingleInstance.h"
 #include "Splash.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -36,6 +38,18 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
     if (!instance.acquire())
         return 0;
 
+    // Served before any window exists. Without it the program still drives the stands.
+    PrompterServer prompterServer;
+    if (const QString error = prompterServer.Register(QCoreApplication::applicationFilePath()); !error.isEmpty())
+        qWarning("The prompter link is not served: %s", qPrintable(error));
+    prompterServer.DdeVantoraServerItem().OtherTopics = [] {
+        QStringList captions;
+        for (const QWidget* window : QApplication::topLevelWidgets())
+            if (!window->windowTitle().isEmpty())
+                captions << window->windowTitle();
+        return captions;
+    };
+
     TSplashForm splash;
     splash.show();
     splash.repaint();
@@ -52,6 +66,7 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
     }
 
     TConferenceForm mainWindow(paths);
+    prompterServer.SetPresets(&mainWindow.programData().Presets);
     if (terminationSignals.received())
         return 0;
     // From here a signal closes the main window like its Close button; a signal that arrived

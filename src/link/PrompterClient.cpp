@@ -1,0 +1,255 @@
+#include "PrompterClient.h"
+
+#include "LinkConnection.h"
+#include "LocalSocket.h"
+#include "ServiceSocket.h"
+
+#include <QFileSystemWatcher>
+#include <QProcess>
+
+#include <utility>
+
+namespace {
+
+const QString Topic = QStringLiteral("Telvio");
+const QString Item = QStringLiteral("DdeTelvioServerItem");
+
+// Runs the command line detached, its first word being the program.
+bool StartPartner(const QString& commandLine)
+{
+    QStringList words = QProcess::splitCommand(commandLine);
+    if (words.isEmpty())
+        return false;
+    const QString program = words.takeFirst();
+    return QProcess::startDetached(program, words);
+}
+
+} // namespace
+
+PrompterClient::PrompterClient(const Configuration& config, QObject* parent) : QObject(parent), config_(config)
+{
+    answerTimer_.setSingleShot(true);
+    partnerTimer_.setSingleShot(true);
+    connect(&answerTimer_, &QTimer::timeout, this, &PrompterClient::AnswerTimedOut);
+    connect(&partnerTimer_, &QTimer::timeout, this, &PrompterClient::RequestConnection);
+}
+
+PrompterClient::~PrompterClient()
+{
+    Disconnect();
+}
+
+void PrompterClient::SetupPrompterLink()
+{
+    if (!config_.PrompterLinkEnabled) {
+        up_ = false;
+        return;
+    }
+    Disconnect();
+    service_ = config_.PrompterLinkName;
+    startAttempted_ = false;
+    item_.clear();
+    up_ = true;
+    RequestConnection();
+}
+
+void PrompterClient::DdeSend(const QString& d_str)
+{
+    if (!up_)
+        SetupPrompterLink();
+    if (!up_)
+        return;
+    if (stage_ == Stage::Open)
+        Poke(d_str);
+    else if (SettingUp() && queued_.size() < MaxQueued)
+        queued_ << d_str;
+}
+
+// A connected socket with CONNECT on its way, or false with nothing left open.
+bool PrompterClient::Connect()
+{
+    const ServiceSocket socket = ServiceSocket::For(service_);
+    socketPath_ = socket.path;
+    if (!socket.error.isEmpty())
+        return false;
+    const LocalSocket::Result connected = LocalSocket::Connect(socket.path);
+    if (connected.fd < 0)
+        return false;
+    conversation_ = new LinkConnection(connected.fd, MessageParser::Receiver::Client, this);
+    connect(conversation_, &LinkConnection::received, this, &PrompterClient::Received);
+    connect(conversation_, &LinkConnection::closed, this, &PrompterClient::ConnectionClosed);
+    stage_ = Stage::Connecting;
+    conversation_->Send(EncodeMessage(LinkVerb::Connect, {Topic.toUtf8()}));
+    answerTimer_.start(Timeout);
+    return true;
+}
+
+void PrompterClient::RequestConnection()
+{
+    partnerTimer_.stop();
+    delete partnerFolder_;
+    partnerFolder_ = nullptr;
+    if (!Connect())
+        ConnectionFailed();
+}
+
+void PrompterClient::ConnectionFailed()
+{
+    answerTimer_.stop();
+    if (conversation_) {
+        conversation_->disconnect(this);
+        conversation_->Close({});
+        conversation_->deleteLater();
+        conversation_ = nullptr;
+    }
+    if (!startAttempted_) {
+        startAttempted_ = true;
+        if (StartPartner(service_ + u' ' + Topic)) {
+            AwaitPartner();
+            return;
+        }
+    }
+    EndSetup();
+}
+
+// The started partner offers its service some time later; whenever its folder changes, a
+// server that answers there is taken. When none has answered in time, one more connection is
+// requested all the same.
+void PrompterClient::AwaitPartner()
+{
+    stage_ = Stage::AwaitingPartner;
+    partnerTimer_.start(PartnerStartTimeout);
+    if (socketPath_.empty())
+        return;
+    partnerFolder_ = new QFileSystemWatcher(this);
+    connect(partnerFolder_, &QFileSystemWatcher::directoryChanged, this, &PrompterClient::PartnerFolderChanged);
+    partnerFolder_->addPath(QString::fromStdString(socketPath_.parent_path().string()));
+}
+
+void PrompterClient::PartnerFolderChanged()
+{
+    if (stage_ != Stage::AwaitingPartner || !Connect())
+        return;
+    partnerTimer_.stop();
+    partnerFolder_->deleteLater();
+    partnerFolder_ = nullptr;
+}
+
+void PrompterClient::ConversationOpened()
+{
+    stage_ = Stage::Advising;
+    item_ = Item;
+    conversation_->Send(EncodeMessage(LinkVerb::AdvStart, {item_.toUtf8(), TextFormat, "warm"}));
+    answerTimer_.start(Timeout);
+}
+
+void PrompterClient::ConversationReady()
+{
+    answerTimer_.stop();
+    stage_ = Stage::Open;
+    const QStringList texts = std::exchange(queued_, {});
+    for (const QString& text : texts)
+        Poke(text);
+    if (stage_ == Stage::Open)
+        emit setupFinished(true);
+}
+
+void PrompterClient::EndSetup()
+{
+    stage_ = Stage::Closed;
+    service_.clear();
+    item_.clear();
+    queued_.clear();
+    emit setupFinished(false);
+}
+
+void PrompterClient::Received(const LinkMessage& message)
+{
+    switch (stage_) {
+    case Stage::Connecting:
+        if (message.verb == LinkVerb::Ack)
+            ConversationOpened();
+        else
+            ConnectionFailed();
+        break;
+    case Stage::Advising:
+        if (message.verb == LinkVerb::Ack) {
+            stage_ = Stage::Requesting;
+            conversation_->Send(EncodeMessage(LinkVerb::Request, {item_.toUtf8(), TextFormat}));
+            answerTimer_.start(Timeout);
+        } else if (message.verb == LinkVerb::Nack) {
+            item_.clear();
+            ConversationReady();
+        }
+        break;
+    case Stage::Requesting:
+        // The value itself is not used.
+        if (message.verb == LinkVerb::Data || message.verb == LinkVerb::Nack)
+            ConversationReady();
+        break;
+    default:
+        // Answers to announcements and change notices are not used.
+        break;
+    }
+}
+
+void PrompterClient::AnswerTimedOut()
+{
+    switch (stage_) {
+    case Stage::Connecting:
+        ConnectionFailed();
+        break;
+    case Stage::Advising:
+        item_.clear();
+        ConversationReady();
+        break;
+    case Stage::Requesting:
+        ConversationReady();
+        break;
+    default:
+        break;
+    }
+}
+
+void PrompterClient::ConnectionClosed()
+{
+    if (stage_ == Stage::Connecting) {
+        ConnectionFailed();
+        return;
+    }
+    const bool settingUp = SettingUp();
+    DdeClientConv1Close();
+    if (settingUp)
+        emit setupFinished(false);
+}
+
+void PrompterClient::DdeClientConv1Close()
+{
+    Disconnect();
+    item_.clear();
+    up_ = false;
+    emit conversationClosed();
+}
+
+void PrompterClient::Poke(const QString& text)
+{
+    // A send that finds the partner gone closes the conversation on the spot.
+    if (conversation_)
+        conversation_->Send(EncodeMessage(LinkVerb::Poke, {item_.toUtf8(), TextFormat}, TextPayload(text)));
+}
+
+void PrompterClient::Disconnect()
+{
+    answerTimer_.stop();
+    partnerTimer_.stop();
+    delete partnerFolder_;
+    partnerFolder_ = nullptr;
+    if (conversation_) {
+        conversation_->disconnect(this);
+        conversation_->Close({});
+        conversation_->deleteLater();
+        conversation_ = nullptr;
+    }
+    stage_ = Stage::Closed;
+    queued_.clear();
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Configuration.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <filesystem>
+
+class LinkConnection;
+class QFileSystemWatcher;
+struct LinkMessage;
+
+// The conversation with the prompting application, through which the operator's takes are
+// announced. Setting it up never waits on the window thread: the connection and the partner's
+// answers arrive as events, each answer within Timeout or not at all, and announcements made
+// meanwhile go out in order once the conversation is ready.
+class PrompterClient : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Timeout = 1000;
+    // How long a partner that was just started may take to offer its service.
+    static constexpr int PartnerStartTimeout = 5000;
+    static constexpr int MaxQueued = 32;
+
+    explicit PrompterClient(const Configuration& config, QObject* parent = nullptr);
+    ~PrompterClient() override;
+
+    // Opens the outbound link when it is enabled; PrompterLinkUp is true afterwards whatever
+    // the outcome, false when the link is disabled.
+    void SetupPrompterLink();
+    // Announces `d_str`, setting the link up first when it is not up.
+    void DdeSend(const QString& d_str);
+
+    bool PrompterLinkUp() const { return up_; }
+    bool SettingUp() const { return stage_ != Stage::Closed && stage_ != Stage::Open; }
+    bool ConversationOpen() const { return stage_ == Stage::Advising || stage_ == Stage::Requesting || stage_ == Stage::Open; }
+    // The client item's name; forgotten when the partner refuses the advise link.
+    const QString& ItemName() const { return item_; }
+
+signals:
+    // The set-up has ended, with or without an open conversation.
+    void setupFinished(bool conversationOpen);
+    // The partner ended an open conversation.
+    void conversationClosed();
+
+private:
+    enum class Stage { Closed, Connecting, AwaitingPartner, Advising, Requesting, Open };
+
+    bool Connect();
+    void RequestConnection();
+    void ConnectionFailed();
+    void AwaitPartner();
+    void PartnerFolderChanged();
+    void ConversationOpened();
+    void ConversationReady();
+    void EndSetup();
+    void Received(const LinkMessage& message);
+    void AnswerTimedOut();
+    void ConnectionClosed();
+    void DdeClientConv1Close();
+    void Poke(const QString& text);
+    void Disconnect();
+
+    const Configuration& config_;
+    bool up_ = false;
+    Stage stage_ = Stage::Closed;
+    LinkConnection* conversation_ = nullptr;
+    QString service_;
+    std::filesystem::path socketPath_;
+    bool startAttempted_ = false;
+    QString item_;
+    QTimer answerTimer_;
+    QTimer partnerTimer_;
+    QFileSystemWatcher* partnerFolder_ = nullptr;
+    QStringList queued_;
+};

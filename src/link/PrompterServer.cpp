@@ -1,0 +1,39 @@
+#include "PrompterServer.h"
+
+#include <QFileInfo>
+
+int FindSpeaker(const PresetTable& presets, const QString& text)
+{
+    const QString wanted = text.toUpper();
+    for (int i = 0; i < PresetCount; ++i)
+        if (presets[size_t(i)].preset_id.toUpper() == wanted)
+            return i;
+    return -1;
+}
+
+QString ServiceNameOf(const QString& executablePath)
+{
+    const QString name = QFileInfo(executablePath).fileName();
+    return name.left(name.indexOf(u'.'));
+}
+
+PrompterServer::PrompterServer(QObject* parent)
+    : QObject(parent),
+      item_(QStringLiteral("Conference Stand Control"), QStringLiteral("DdeVantoraServerItem"))
+{
+    item_.PokeData = [this](const QString& text) { DdeVantoraServerItemPokeData(text); };
+}
+
+QString PrompterServer::Register(const QString& executablePath)
+{
+    return item_.Register(ServiceNameOf(executablePath));
+}
+
+void PrompterServer::DdeVantoraServerItemPokeData(const QString& text)
+{
+    if (!presets_)
+        return;
+    const int i = FindSpeaker(*presets_, text);
+    if (i != -1 && SetDatabaseSelection)
+        SetDatabaseSelection(i);
+}

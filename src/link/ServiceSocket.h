@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+
+// Where a service is reached: the socket named after the service in lower case (blanks kept)
+// in the private folder dde/ of the runtime folder, so that names match ignoring case.
+struct ServiceSocket {
+    std::filesystem::path path;
+    QString error;  // why the service cannot be reached there; empty when it can
+
+    static ServiceSocket For(const QString& serviceName);
+};

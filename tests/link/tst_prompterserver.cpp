@@ -1,0 +1,201 @@
+#include "LinkPeer.h"
+#include "PrompterProcess.h"
+#include "PrompterServer.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The program's server item, registered in this process in a runtime folder of its own and
+// poked by the real prompter tool, or by the test itself for traffic the tool never sends.
+class TestPrompterServer : public QObject {
+    Q_OBJECT
+
+    static constexpr const char* Executable = "/opt/elevra/Elevra.bin";
+    static QByteArray Connect() { return "CONNECT\tConference Stand Control\n"; }
+    static QByteArray Poke(const QByteArray& name, const QByteArray& item = "DdeVantoraServerItem",
+                           const QByteArray& format = "TEXT")
+    {
+        return EncodeMessage(LinkVerb::Poke, {item, format}, name + '\0');
+    }
+
+    std::unique_ptr<QTemporaryDir> runtime;
+    PresetTable presets;
+    std::unique_ptr<PrompterServer> server;
+    QList<int> selected;
+
+    std::filesystem::path socketPath() const { return runtime->filePath("dde/elevra").toStdString(); }
+
+private slots:
+    void init();
+    void cleanup();
+    void pokedNamesSelectSpeakers_data();
+    void pokedNamesSelectSpeakers();
+    void itemKeepsTheLastPokeAndAdvises();
+    void topicsAndItems();
+    void malformedTrafficClosesOnlyThatConversation_data();
+    void malformedTrafficClosesOnlyThatConversation();
+    void liveServiceIsNotStolenStaleOneIsReplaced();
+    void folderOthersMayEnterIsNotUsed();
+};
+
+void TestPrompterServer::init()
+{
+    runtime = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_RUNTIME_DIR", runtime->path().toUtf8());
+    ClearDatabase(presets);
+    presets[0].preset_id = QStringLiteral("Chair");
+    presets[1].preset_id = QStringLiteral("Zoë Ünal");
+    presets[2].preset_id = QStringLiteral("Panel");
+    presets[3].preset_id = QStringLiteral("Panel");
+    presets[5].preset_id = QStringLiteral("Host");  // 4 stays cleared
+    selected.clear();
+    server = std::make_unique<PrompterServer>();
+    server->SetPresets(&presets);
+    server->SetDatabaseSelection = [this](int i) { selected << i; };
+    server->DdeVantoraServerItem().OtherTopics = [] { return QStringList{"Conference Stand Control", "Run Order"}; };
+    QCOMPARE(server->Register(Executable), QString());
+}
+
+void TestPrompterServer::cleanup()
+{
+    server.reset();
+    QVERIFY(!std::filesystem::exists(socketPath()));  // the socket goes with the server
+    runtime.reset();
+}
+
+void TestPrompterServer::pokedNamesSelectSpeakers_data()
+{
+    QTest::addColumn<QString>("poked");
+    QTest::addColumn<QList<int>>("selection");
+    QTest::newRow("lower case selects the capitalised name") << "chair" << QList<int>{0};
+    QTest::newRow("accented letters upper-cased too") << "ZOË ünal" << QList<int>{1};
+    QTest::newRow("a trailing blank does not match") << "Chair " << QList<int>{};
+    QTest::newRow("a leading blank does not match") << " Chair" << QList<int>{};
+    QTest::newRow("two lines: the first counts") << "Panel\nChair" << QList<int>{2};
+    QTest::newRow("CR LF ends the first line") << "Chair\r\nPanel" << QList<int>{0};
+    QTest::newRow("duplicates: the lower index") << "PANEL" << QList<int>{2};
+    QTest::newRow("the cleared name: the first cleared record") << "no name" << QList<int>{4};
+    QTest::newRow("nobody of that name") << "Chairman" << QList<int>{};
+    QTest::newRow("empty") << "" << QList<int>{};
+}
+
+void TestPrompterServer::pokedNamesSelectSpeakers()
+{
+    QFETCH(QString, poked);
+    QFETCH(QList<int>, selection);
+    QCOMPARE(prompterTake(poked), 0);  // every poke in text format is processed
+    QCOMPARE(selected, selection);
+}
+
+void TestPrompterServer::itemKeepsTheLastPokeAndAdvises()
+{
+    LinkPeer watcher("elevra");
+    QVERIFY(watcher.connected());
+    QCOMPARE(watcher.answer("CONNECT\tconference STAND control\n"), "ACK");
+    QCOMPARE(watcher.answer("REQUEST\tDdeVantoraServerItem\tTEXT\n"), QByteArray("DATA \0", 6));
+    QCOMPARE(watcher.answer("ADVSTART\tDdeVantoraServerItem\tTEXT\twarm\n"), "ACK");
+
+    QCOMPARE(prompterTake("Host\nChair"), 0);
+    QCOMPARE(watcher.next(), "ADVISE DdeVantoraServerItem");
+    QCOMPARE(watcher.answer("REQUEST\tDdeVantoraServerItem\tTEXT\n"), QByteArray("DATA Host\r\nChair\r\n\0", 19));
+    QCOMPARE(selected, QList<int>{5});
+
+    QCOMPARE(watcher.answer("ADVSTOP\tDdeVantoraServerItem\n"), "ACK");
+    QCOMPARE(prompterTake("Chair"), 0);
+    QCOMPARE(watcher.answer("REQUEST\tDdeVantoraServerItem\tTEXT\n"), QByteArray("DATA Chair\r\n\0", 13));
+}
+
+void TestPrompterServer::topicsAndItems()
+{
+    LinkPeer peer("ELEVRA");  // the service name matches ignoring case
+    QCOMPARE(peer.answer(Connect()), "ACK");
+    QCOMPARE(peer.answer(Poke("Chair", "ddevantoraserveritem")), "NACK");  // the item name counts case
+    QCOMPARE(peer.answer(Poke("Chair", "DdeVantoraServerItem", "BITMAP")), "NACK");
+    QCOMPARE(peer.answer("ADVSTART\tDdeVantoraServerItem\tTEXT\thot\n"), "NACK");
+    QCOMPARE(peer.answer("REQUEST\tOther\tTEXT\n"), "NACK");
+    QCOMPARE(selected, QList<int>{});
+
+    LinkPeer runOrderWindow("elevra");  // another window's caption is served without an item
+    QCOMPARE(runOrderWindow.answer("CONNECT\trun order\n"), "ACK");
+    QCOMPARE(runOrderWindow.answer(Poke("Chair")), "NACK");
+    QCOMPARE(selected, QList<int>{});
+
+    LinkPeer stranger("elevra");
+    QCOMPARE(stranger.answer("CONNECT\tTelvio\n"), "NACK");
+    QVERIFY(stranger.waitClosed());
+
+    QCOMPARE(peer.answer(Poke("Chair")), "ACK");
+    QCOMPARE(selected, QList<int>{0});
+}
+
+void TestPrompterServer::malformedTrafficClosesOnlyThatConversation_data()
+{
+    QTest::addColumn<QByteArray>("traffic");
+    QTest::newRow("header over 1 KiB") << QByteArray(5000, 'x');
+    QTest::newRow("huge length") << Connect() + "POKE\tDdeVantoraServerItem\tTEXT\t4294967296\n";
+    QTest::newRow("payload above 64 KiB") << Connect() + "POKE\tDdeVantoraServerItem\tTEXT\t65537\n" + QByteArray(65537, 'a');
+    QTest::newRow("garbage") << QByteArray("\x00\x01\xfe\tPOKE\n\n\xff\xff", 11);
+    QTest::newRow("a message before CONNECT") << Poke("Chair");
+    QTest::newRow("unknown verb") << Connect() + "EXECUTE\t[select Chair]\n";
+    QTest::newRow("an answer sent to the server") << Connect() + "ACK\n";
+    QTest::newRow("a second CONNECT") << Connect() + Connect();
+}
+
+void TestPrompterServer::malformedTrafficClosesOnlyThatConversation()
+{
+    QFETCH(QByteArray, traffic);
+    LinkPeer bystander("elevra");
+    QCOMPARE(bystander.answer(Connect()), "ACK");
+
+    LinkPeer offender("elevra");
+    offender.send(traffic);
+    QVERIFY(offender.waitClosed());
+    QCOMPARE(offender.got.isEmpty() ? QByteArray() : VerbName(offender.got.last().verb), "NACK");
+
+    QCOMPARE(bystander.answer(Poke("Chair")), "ACK");
+    QCOMPARE(prompterTake("Host"), 0);
+    QCOMPARE(selected, (QList<int>{0, 5}));
+}
+
+void TestPrompterServer::liveServiceIsNotStolenStaleOneIsReplaced()
+{
+    PrompterServer second;
+    QVERIFY(second.Register(Executable).contains("another running program serves it"));
+    QCOMPARE(prompterTake("Chair"), 0);
+    QCOMPARE(selected, QList<int>{0});
+
+    // A server that died without removing its socket.
+    server.reset();
+    const LocalSocket::Result dead = LocalSocket::Listen(socketPath());
+    QVERIFY(dead.fd >= 0);
+    ::close(dead.fd);
+    QVERIFY(std::filesystem::exists(socketPath()));
+    QCOMPARE(prompterTake("Chair"), 2);
+
+    server = std::make_unique<PrompterServer>();
+    server->SetPresets(&presets);
+    server->SetDatabaseSelection = [this](int i) { selected << i; };
+    QCOMPARE(server->Register(Executable), QString());
+    QCOMPARE(prompterTake("Host"), 0);
+    QCOMPARE(selected, (QList<int>{0, 5}));
+}
+
+void TestPrompterServer::folderOthersMayEnterIsNotUsed()
+{
+    server.reset();
+    const QByteArray folder = runtime->filePath("dde").toUtf8();
+    QCOMPARE(::chmod(folder.constData(), 0755), 0);
+    PrompterServer refused;
+    QVERIFY(refused.Register(Executable).contains("other users may enter it"));
+    QVERIFY(!std::filesystem::exists(socketPath()));
+    QCOMPARE(prompterTake("Chair"), 2);  // the tool will not use it either
+
+    qputenv("XDG_RUNTIME_DIR", runtime->filePath("gone").toUtf8());
+    QVERIFY(refused.Register(Executable).contains("No such file or directory"));
+}
+
+QTEST_GUILESS_MAIN(TestPrompterServer)
+#include "tst_prompterserver.moc"
