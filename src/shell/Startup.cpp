@@ -40,8 +40,9 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
 
     // Served before any window exists. Without it the program still drives the stands.
     PrompterServer prompterServer;
-    if (const QString error = prompterServer.Register(QCoreApplication::applicationFilePath()); !error.isEmpty())
-        qWarning("The prompter link is not served: %s", qPrintable(error));
+    const QString linkError = prompterServer.Register(QCoreApplication::applicationFilePath());
+    if (!linkError.isEmpty())
+        qWarning("The prompter link is not served: %s", qPrintable(linkError));
     prompterServer.DdeVantoraServerItem().OtherTopics = [] {
         QStringList captions;
         for (const QWidget* window : QApplication::topLevelWidgets())
@@ -74,6 +75,15 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
     terminationSignals.setHandler([&mainWindow] { mainWindow.TerminationSignal(); });
     mainWindow.show();
     splash.close();
+    if (!linkError.isEmpty()) {
+        // Said once, in a box that waits for nobody: an unattended start must still run the stands.
+        auto* notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vantora"),
+                                       QStringLiteral("The prompter link is not served: ") + linkError, QMessageBox::Ok,
+                                       &mainWindow);
+        notice->setAttribute(Qt::WA_DeleteOnClose);
+        notice->setModal(false);
+        notice->show();
+    }
 
     app.setQuitOnLastWindowClosed(true);
     app.exec();
