@@ -3,8 +3,10 @@
 #include "CloseSequence.h"
 #include "CommStandPort.h"
 #include "ProgramData.h"
+#include "PrompterAnnouncer.h"
 #include "StandBoard.h"
 #include "StandController.h"
+#include "TakeHandler.h"
 
 #include <QWidget>
 #include <array>
@@ -15,10 +17,11 @@ class QLabel;
 class QPushButton;
 class QToolButton;
 class ShapeWidget;
+class TConfDataScreen;
 
 // The main window: it owns the program's data, draws the stands from their board and
 // forwards the operator's input to the link cycle.
-class TConferenceForm : public QWidget, private CloseQuestions {
+class TConferenceForm : public QWidget, private CloseQuestions, private TakeHandler, private PrompterAnnouncer {
     Q_OBJECT
 public:
     explicit TConferenceForm(const Paths& paths);
@@ -36,6 +39,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -56,6 +60,11 @@ private:
     // Runs the close steps; an error from one of them leaves through here and stops the close.
     void FormCloseQuery();
     void ExitBtnClick();
+    void CreateDatabaseScreen();
+
+    void ExecuteDatabaseTake(bool local) override;
+    void ExecuteRunOrderTake() override;
+    void DdeSend(const QString& text) override;
 
     void ShowStand(int i);
     void LayoutControls();
@@ -74,6 +83,7 @@ private:
     StandBoard board_;
     CommStandPort port_;
     std::unique_ptr<StandController> controller_;
+    TConfDataScreen* dataScreen_ = nullptr;
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};
