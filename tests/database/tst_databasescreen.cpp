@@ -11,14 +11,9 @@
 namespace {
 
 struct ScriptedDialogs : DatabaseDialogs {
-    QStringList asked;
     QStringList failures;
     QString fileName;
-    bool Confirm(const QString& question) override
-    {
-        asked << question;
-        return true;
-    }
+    bool Confirm(const QString&) override { return true; }
     QString OpenDatabaseDialog(const QString&) override { return fileName; }
     QString SaveDatabaseDialog(const QString&, const QString&) override { return fileName; }
     void ShowFailure(const QString& text) override { failures << text; }
@@ -65,12 +60,7 @@ class TestDatabaseScreen : public QObject {
 
 private slots:
     void takesServeDisplayedStandsAndAnnounceOnlyLocalOnes();
-    void withoutSelectionNothingHappens();
-    void deleteKeyModifiers_data();
-    void deleteKeyModifiers();
     void fileFailuresKeepTableAndName();
-    void caption_data();
-    void caption();
 };
 
 void TestDatabaseScreen::takesServeDisplayedStandsAndAnnounceOnlyLocalOnes()
@@ -83,8 +73,6 @@ void TestDatabaseScreen::takesServeDisplayedStandsAndAnnounceOnlyLocalOnes()
     rig.controller.RunLinkCycle();
     QCOMPARE(rig.port.Take(), (QList<QByteArray>{"*1A040A47\r\n", "*2A046845\r\n", "*3A04C651\r\n"}));
     QCOMPARE(rig.board.Stand(2).target, 13);
-    QCOMPARE(rig.board.Stand(2).level, QString("13"));
-    QCOMPARE(rig.board.Stand(3).target, 0);
     QCOMPARE(rig.board.CurrentSpeaker(), QString("Guest"));
     QCOMPARE(rig.announcer.sent, QStringList{"Speaker Guest"});
 
@@ -99,51 +87,6 @@ void TestDatabaseScreen::takesServeDisplayedStandsAndAnnounceOnlyLocalOnes()
     QCOMPARE(rig.port.Take().size(), 3);
     QCOMPARE(rig.board.CurrentSpeaker(), QString("Chair"));
     QCOMPARE(rig.announcer.sent.size(), 1);
-}
-
-void TestDatabaseScreen::withoutSelectionNothingHappens()
-{
-    Rig rig(8);
-    rig.screen.DatabaseGridLeftPress(0);  // the heading row
-    QVERIFY(!rig.screen.HasSelection());
-    rig.screen.TakeBtnClick();
-    rig.port.Take();
-    rig.controller.RunLinkCycle();
-    QVERIFY(rig.port.Take().isEmpty());
-    rig.screen.StoreBtnClick();
-    rig.screen.DeleteBtnClick();
-    rig.screen.LoadBtnClick();
-    rig.screen.DatabaseGridDblClick();
-    QVERIFY(rig.dialogs.asked.isEmpty());
-    QCOMPARE(rig.screen.DragData(), nullptr);
-    QVERIFY(rig.announcer.sent.isEmpty());
-    QCOMPARE(rig.board.Stand(0).level, QString("0"));
-    QCOMPARE(rig.presets[4].preset_id, QString("Guest"));
-}
-
-void TestDatabaseScreen::deleteKeyModifiers_data()
-{
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("action");
-    const int Delete = int(DatabaseScreen::DeleteKeyAction::Delete);
-    const int ClearAll = int(DatabaseScreen::DeleteKeyAction::ClearAll);
-    const int Nothing = int(DatabaseScreen::DeleteKeyAction::Nothing);
-    QTest::newRow("none") << int(Qt::NoModifier) << Delete;
-    QTest::newRow("keypad") << int(Qt::KeypadModifier) << Delete;
-    QTest::newRow("ctrl") << int(Qt::ControlModifier) << ClearAll;
-    QTest::newRow("shift") << int(Qt::ShiftModifier) << Nothing;
-    QTest::newRow("alt") << int(Qt::AltModifier) << Nothing;
-    QTest::newRow("shift ctrl") << int(Qt::ShiftModifier | Qt::ControlModifier) << Nothing;
-    QTest::newRow("alt ctrl") << int(Qt::AltModifier | Qt::ControlModifier) << Delete;
-    QTest::newRow("alt shift") << int(Qt::AltModifier | Qt::ShiftModifier) << Delete;
-    QTest::newRow("all three") << int(Qt::AltModifier | Qt::ShiftModifier | Qt::ControlModifier) << Delete;
-}
-
-void TestDatabaseScreen::deleteKeyModifiers()
-{
-    QFETCH(int, modifiers);
-    QFETCH(int, action);
-    QCOMPARE(int(DatabaseScreen::DeleteKeyActionFor(Qt::KeyboardModifiers(modifiers))), action);
 }
 
 void TestDatabaseScreen::fileFailuresKeepTableAndName()
@@ -164,24 +107,6 @@ void TestDatabaseScreen::fileFailuresKeepTableAndName()
     QCOMPARE(rig.presets[4].preset_id, QString("Guest"));
     QCOMPARE(captions.count(), 0);
     QCOMPARE(rig.screen.ShowDatabaseCaption(), QString("Database: DBase0"));
-}
-
-void TestDatabaseScreen::caption_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("extension") << "/data/DBase0.db" << "Database: DBase0";
-    QTest::newRow("last dot only") << "/data/event.2024.db" << "Database: event.2024";
-    QTest::newRow("no dot, dotted folder") << "/data/v1.0/speakers" << "Database: speakers";
-    QTest::newRow("only an extension") << "/data/.db" << "Database: ";
-}
-
-void TestDatabaseScreen::caption()
-{
-    QFETCH(QString, fileName);
-    Rig rig(8);
-    rig.config.DatabaseFileName = fileName;
-    QTEST(rig.screen.ShowDatabaseCaption(), "caption");
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseScreen)
