@@ -2,9 +2,11 @@
 
 #include "About.h"
 #include "AppError.h"
+#include "ConfData.h"
 #include "ElevraApplication.h"
 #include "HelpKey.h"
 #include "HelpWindow.h"
+#include "PrintSequence.h"
 #include "StandWidgets.h"
 
 #include <QApplication>
@@ -21,6 +23,7 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     : QWidget(nullptr), data_(paths), port_(paths.DataFolder)
 {
     FormCreate();
+    CreateDatabaseScreen();
 }
 
 TConferenceForm::~TConferenceForm()
@@ -170,7 +173,7 @@ void TConferenceForm::CreateRightHandControls()
         toggle->setFocusPolicy(Qt::NoFocus);
     }
     // Their windows are not built yet: the buttons are placed and drawn, but offer nothing.
-    for (QPushButton* later : {RunOrderBtn, DatabaseBtn, SetupBtn})
+    for (QPushButton* later : {RunOrderBtn, SetupBtn})
         later->setEnabled(false);
 
     connect(TakeBtn, &QPushButton::clicked, this, [this] { controller_->TakeBtnClick(); });
@@ -179,6 +182,41 @@ void TConferenceForm::CreateRightHandControls()
     connect(ExitBtn, &QPushButton::clicked, this, &TConferenceForm::ExitBtnClick);
     connect(AboutBtn, &QPushButton::clicked, this, &TConferenceForm::AboutBtnClick);
     connect(HelpBtn, &QPushButton::clicked, this, &TConferenceForm::HelpBtnClick);
+}
+
+void TConferenceForm::CreateDatabaseScreen()
+{
+    const DatabaseScreenLinks links{data_.Presets, data_.config, data_.paths.DatabaseFolder, *controller_,
+                                    [this](int n) { return data_.Messages[n]; }, *this};
+    dataScreen_ = new TConfDataScreen(links, data_.databaseLayout, this);
+    DatabaseBtn->setChecked(dataScreen_->isVisible());
+    connect(DatabaseBtn, &QPushButton::clicked, dataScreen_, &QWidget::setVisible);
+    connect(dataScreen_, &TConfDataScreen::closed, DatabaseBtn, [this] { DatabaseBtn->setChecked(false); });
+    connect(dataScreen_, &TConfDataScreen::printRequested, this, [this] { PrintDatabase(data_.Presets, dataScreen_); });
+    controller_->SetTakeHandler(this);
+}
+
+void TConferenceForm::ExecuteDatabaseTake(bool local)
+{
+    dataScreen_->screen().ExecuteDatabaseTake(local);
+}
+
+void TConferenceForm::ExecuteRunOrderTake()
+{
+    // Nothing asks for it until the run order window exists.
+}
+
+void TConferenceForm::DdeSend(const QString& text)
+{
+    prompterLink_.DdeSend(text);
+}
+
+void TConferenceForm::changeEvent(QEvent* event)
+{
+    // FormActivate: a visible database window shows as a pressed button; nothing is released here.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && dataScreen_ && dataScreen_->isVisible())
+        DatabaseBtn->setChecked(true);
+    QWidget::changeEvent(event);
 }
 
 QColor TConferenceForm::colour(StandColour role) const
@@ -309,6 +347,8 @@ void TConferenceForm::FormCloseQuery()
     }
     data_.config.mainTop = y();
     data_.config.mainLeft = x();
+    data_.databaseLayout = dataScreen_->Layout();
+    data_.databaseLayout.visible = DatabaseBtn->isChecked();
     if (unattended_) {
         saveUnsavedWork(data_);
         // Nobody is there to read an error box, and nothing may keep the program from ending.

@@ -4,8 +4,10 @@
 #include "CommStandPort.h"
 #include "ProgramData.h"
 #include "PrompterClient.h"
+#include "PrompterAnnouncer.h"
 #include "StandBoard.h"
 #include "StandController.h"
+#include "TakeHandler.h"
 
 #include <QWidget>
 #include <array>
@@ -17,10 +19,11 @@ class QLabel;
 class QPushButton;
 class QToolButton;
 class ShapeWidget;
+class TConfDataScreen;
 
 // The main window: it owns the program's data, draws the stands from their board and
 // forwards the operator's input to the link cycle.
-class TConferenceForm : public QWidget, private CloseQuestions {
+class TConferenceForm : public QWidget, private CloseQuestions, private TakeHandler, private PrompterAnnouncer {
     Q_OBJECT
 public:
     explicit TConferenceForm(const Paths& paths);
@@ -31,6 +34,7 @@ public:
     StandController& controller() { return *controller_; }
     // The outbound prompter link, through which the takes are announced.
     PrompterClient& prompterLink() { return prompterLink_; }
+    TConfDataScreen& databaseWindow() { return *dataScreen_; }
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
@@ -40,6 +44,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -63,6 +68,11 @@ private:
     void AboutBtnClick();
     void HelpBtnClick();
     void ShowHelpContext(int context);
+    void CreateDatabaseScreen();
+
+    void ExecuteDatabaseTake(bool local) override;
+    void ExecuteRunOrderTake() override;
+    void DdeSend(const QString& text) override;
 
     void ShowStand(int i);
     void LayoutControls();
@@ -82,6 +92,7 @@ private:
     CommStandPort port_;
     std::unique_ptr<StandController> controller_;
     PrompterClient prompterLink_{data_.config};
+    TConfDataScreen* dataScreen_ = nullptr;
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};

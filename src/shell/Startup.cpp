@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "ConfData.h"
 #include "ConfMain.h"
 #include "ElevraApplication.h"
 #include "Paths.h"
@@ -68,6 +69,7 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
 
     TConferenceForm mainWindow(paths);
     prompterServer.SetPresets(&mainWindow.programData().Presets);
+    prompterServer.SetDatabaseSelection = [&mainWindow](int i) { mainWindow.databaseWindow().screen().SetDatabaseSelection(i); };
     if (terminationSignals.received())
         return 0;
     // From here a signal closes the main window like its Close button; a signal that arrived

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QTableView>
+
+#include <array>
+#include <functional>
+
+class DatabaseScreen;
+class QMimeData;
+
+// The database grid: the heading and the 50 entries, every cell painted from the screen's
+// state; the grid's own selection is never drawn, the highlight follows SelectedDatabaseRow.
+class DatabaseGrid : public QTableView {
+    Q_OBJECT
+public:
+    // Widths and heights as the configuration keeps them leave out the one-pixel grid line
+    // that closes every cell.
+    static constexpr int GridLineWidth = 1;
+    static constexpr int DefaultRowHeight = 20;
+    static constexpr int DefaultColumnWidth = 20;
+    static constexpr int StoredColumns = 9;
+
+    explicit DatabaseGrid(DatabaseScreen& screen, QWidget* parent = nullptr);
+
+    std::array<int, StoredColumns> ColumnWidths() const;
+    void SetColumnWidths(const std::array<int, StoredColumns>& widths);
+    // The last column takes what columns 0 to 8 leave of the grid.
+    void FitLastColumn();
+
+    // Runs a drag to its end; the default is the platform's drag with the copy effect.
+    using DragRunner = std::function<void(QMimeData*)>;
+    void SetDragRunner(DragRunner runner) { runDrag_ = std::move(runner); }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    DatabaseScreen& screen_;
+    DragRunner runDrag_;
+    QPoint pressPosition_;
+    bool dragArmed_ = false;
+};

@@ -1,0 +1,269 @@
+#include "DatabaseScreen.h"
+
+#include "AppError.h"
+#include "DatabaseDialogs.h"
+#include "PrompterAnnouncer.h"
+#include "StandController.h"
+#include "StandFrames.h"
+#include "Trim.h"
+#include "VantoraDragDrop.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QString NoName = QStringLiteral("No Name");
+constexpr int StandCount = 8;
+
+std::uint8_t LowEightBits(int value)
+{
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+} // namespace
+
+DatabaseScreen::DatabaseScreen(const DatabaseScreenLinks& links, DatabaseDialogs& dialogs, QObject* parent)
+    : QObject(parent), links_(links), dialogs_(dialogs)
+{
+}
+
+void DatabaseScreen::SetDatabaseWindowActive(bool active)
+{
+    databaseWindowActive_ = active;
+    emit gridChanged();
+}
+
+QString DatabaseScreen::ShowDatabaseCaption() const
+{
+    QString name = QFileInfo(links_.config.DatabaseFileName).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot >= 0)
+        name.truncate(dot);
+    return QStringLiteral("Database: ") + name;
+}
+
+QString DatabaseScreen::CellText(int row, int column) const
+{
+    if (row == 0) {
+        if (column == 0)
+            return QStringLiteral("Num");
+        if (column == 1)
+            return QStringLiteral("Identifier");
+        return QStringLiteral("S%1").arg(column - 1);
+    }
+    if (row < 1 || row > PresetCount || column < 0 || column >= ColumnCount)
+        return {};
+    const TPreset& entry = links_.presets[static_cast<size_t>(row - 1)];
+    if (column == 0)
+        return QString::number(row);
+    if (column == 1)
+        return entry.preset_id;
+    return QString::number(entry.preset[static_cast<size_t>(column - 2)]);
+}
+
+void DatabaseScreen::SetIdentifierBox(const QString& text)
+{
+    identifierText_ = text;
+    emit identifierChanged(text);
+}
+
+void DatabaseScreen::LoadPreset(int i)
+{
+    if (i < 0 || i >= PresetCount)
+        return;
+    const TPreset& entry = links_.presets[static_cast<size_t>(i)];
+    StandBoard& board = links_.controller.Board();
+    for (int j = 0; j < StandCount; ++j)
+        board.SetLevelText(j, QString::number(entry.preset[static_cast<size_t>(j)]));
+    SetIdentifierBox(entry.preset_id);
+}
+
+void DatabaseScreen::StoreBtnClick()
+{
+    if (!HasSelection())
+        return;
+    if (!dialogs_.Confirm(links_.message(2) + u' ' + QString::number(selectedDatabaseRow_) + u'?'))
+        return;
+    const StandBoard& board = links_.controller.Board();
+    TPreset& entry = selectedEntry();
+    for (int j = 0; j < StandCount; ++j) {
+        const TStand& stand = board.Stand(j);
+        const QString& shown = links_.config.DatabaseFromTarget ? stand.level : stand.data;
+        entry.preset[static_cast<size_t>(j)] = LowEightBits(StandFrames::ParseHeightText(shown));
+    }
+    QString identifier = identifierText_;
+    RemoveLeadingSpaces(identifier);
+    RemoveTrailingSpaces(identifier);
+    entry.preset_id = identifier;
+    emit gridChanged();
+    emit entriesChanged();
+}
+
+void DatabaseScreen::LoadBtnClick()
+{
+    if (!HasSelection())
+        return;
+    const TPreset& entry = selectedEntry();
+    for (int j = 0; j < StandCount; ++j) {
+        links_.controller.StoreTarget(j, entry.preset[static_cast<size_t>(j)]);
+        links_.controller.SetTargetHeight(j);
+    }
+}
+
+void DatabaseScreen::TakeBtnClick()
+{
+    links_.controller.SetPendingCommand(pcDatabaseTakeLocal);
+}
+
+void DatabaseScreen::ExecuteDatabaseTake(bool local)
+{
+    if (!HasSelection())
+        return;
+    const TPreset& entry = selectedEntry();
+    StandController& controller = links_.controller;
+    for (int i = 0; i < controller.Board().StandsDisplayed() && i < StandCount; ++i) {
+        controller.StoreTarget(i, entry.preset[static_cast<size_t>(i)]);
+        controller.SetTargetHeight(i);
+        controller.SendHeightCommand(i);
+    }
+    controller.SetCurrentSpeaker(entry.preset_id);
+    if (local)
+        links_.announcer.DdeSend(links_.message(17) + u' ' + entry.preset_id);
+}
+
+void DatabaseScreen::SetDatabaseSelection(int n)
+{
+    if (n < 0 || n >= PresetCount)
+        return;
+    selectedDatabaseRow_ = n + 1;
+    links_.controller.SetPendingCommand(pcDatabaseTakeRemote);
+    SetIdentifierBox(links_.presets[static_cast<size_t>(n)].preset_id);
+    emit selectionMoved(selectedDatabaseRow_);
+    emit scrollRowToTop(selectedDatabaseRow_);
+    emit gridChanged();
+}
+
+void DatabaseScreen::DeleteBtnClick()
+{
+    if (!HasSelection())
+        return;
+    TPreset& entry = selectedEntry();
+    if (!dialogs_.Confirm(links_.message(3) + u' ' + QString::number(selectedDatabaseRow_) + u' ' + entry.preset_id
+                          + u'?'))
+        return;
+    entry = TPreset{};
+    SetIdentifierBox(NoName);
+    emit gridChanged();
+    emit entriesChanged();
+}
+
+void DatabaseScreen::ClearAllWithReset()
+{
+    if (!dialogs_.Confirm(links_.message(4) + u'?'))
+        return;
+    ClearDatabase(links_.presets);
+    selectedDatabaseRow_ = 1;
+    SetIdentifierBox(NoName);
+    emit selectionMoved(selectedDatabaseRow_);
+    emit gridChanged();
+    emit entriesChanged();
+}
+
+void DatabaseScreen::ClearBtnClick()
+{
+    if (!dialogs_.Confirm(links_.message(25) + u'?'))
+        return;
+    ClearDatabase(links_.presets);
+    emit gridChanged();
+    emit entriesChanged();
+}
+
+DatabaseScreen::DeleteKeyAction DatabaseScreen::DeleteKeyActionFor(Qt::KeyboardModifiers modifiers)
+{
+    const Qt::KeyboardModifiers held = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (held == Qt::ControlModifier)
+        return DeleteKeyAction::ClearAll;
+    if (held == Qt::ShiftModifier || held == Qt::AltModifier || held == (Qt::ShiftModifier | Qt::ControlModifier))
+        return DeleteKeyAction::Nothing;
+    return DeleteKeyAction::Delete;
+}
+
+void DatabaseScreen::DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
+{
+    switch (DeleteKeyActionFor(modifiers)) {
+    case DeleteKeyAction::Delete:
+        DeleteBtnClick();
+        break;
+    case DeleteKeyAction::ClearAll:
+        ClearAllWithReset();
+        break;
+    case DeleteKeyAction::Nothing:
+        break;
+    }
+}
+
+void DatabaseScreen::RetrieveBtnClick()
+{
+    const QString chosen = dialogs_.OpenDatabaseDialog(links_.databaseFolder);
+    if (chosen.isEmpty())
+        return;
+    // A name that exists but cannot be read would otherwise leave a half-read table under a
+    // name that the close then offers to overwrite.
+    const QFileInfo info(chosen);
+    if (info.exists() && !(info.isFile() && QFile(chosen).open(QIODevice::ReadOnly))) {
+        dialogs_.ShowFailure(QStringLiteral("Unable to read ") + chosen);
+        return;
+    }
+    links_.config.DatabaseFileName = chosen;
+    emit captionChanged(ShowDatabaseCaption());
+    // A name that does not exist starts an empty database under it; nothing is written yet.
+    RetrieveDatabase(links_.presets, chosen);
+    emit gridChanged();
+    emit entriesChanged();
+}
+
+void DatabaseScreen::SaveBtnClick()
+{
+    const QString chosen = dialogs_.SaveDatabaseDialog(links_.databaseFolder, links_.config.DatabaseFileName);
+    if (chosen.isEmpty())
+        return;
+    // The name changes only once the speakers are on disk under it.
+    try {
+        SaveDatabase(links_.presets, chosen);
+    } catch (const AppError& error) {
+        dialogs_.ShowFailure(error.text());
+        return;
+    }
+    links_.config.DatabaseFileName = chosen;
+    emit captionChanged(ShowDatabaseCaption());
+}
+
+void DatabaseScreen::DatabaseGridSelectCell(int row)
+{
+    if (row < 1 || row > PresetCount)
+        return;
+    selectedDatabaseRow_ = row;
+    SetIdentifierBox(links_.presets[static_cast<size_t>(row - 1)].preset_id);
+    emit gridChanged();
+}
+
+void DatabaseScreen::DatabaseGridLeftPress(int row)
+{
+    selectedDatabaseRow_ = (row >= 1 && row <= PresetCount) ? row : 0;
+    emit gridChanged();
+}
+
+void DatabaseScreen::DatabaseGridDblClick()
+{
+    if (HasSelection())
+        LoadPreset(selectedDatabaseRow_ - 1);
+}
+
+QMimeData* DatabaseScreen::DragData() const
+{
+    if (!HasSelection())
+        return nullptr;
+    const int index = selectedDatabaseRow_ - 1;
+    return MakeDatabaseDragData(index, links_.presets[static_cast<size_t>(index)].preset_id);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Configuration.h"
+#include "SpeakerDatabase.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class DatabaseDialogs;
+class PrompterAnnouncer;
+class QMimeData;
+class StandController;
+
+// What the database window works on; all of it is owned by the main window.
+struct DatabaseScreenLinks {
+    PresetTable& presets;
+    Configuration& config;  // DatabaseFileName, DatabaseFromTarget
+    QString databaseFolder;
+    StandController& controller;
+    std::function<QString(int)> message;  // the message table
+    PrompterAnnouncer& announcer;
+};
+
+// The state and the rules of the database window: the selected entry, the identifier box and
+// every operation of its buttons, grid and keys. Grid rows count from 1 (row 0 is the heading),
+// entry indices from 0.
+class DatabaseScreen : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ColumnCount = 10;
+    static constexpr int RowCount = PresetCount + 1;
+
+    DatabaseScreen(const DatabaseScreenLinks& links, DatabaseDialogs& dialogs, QObject* parent = nullptr);
+
+    const PresetTable& Presets() const { return links_.presets; }
+    int SelectedDatabaseRow() const { return selectedDatabaseRow_; }
+    bool HasSelection() const { return selectedDatabaseRow_ >= 1 && selectedDatabaseRow_ <= PresetCount; }
+    bool DatabaseWindowActive() const { return databaseWindowActive_; }
+    void SetDatabaseWindowActive(bool active);
+    // The text of the identifier box SavePresetIdData.
+    const QString& IdentifierText() const { return identifierText_; }
+    void SetIdentifierText(const QString& text) { identifierText_ = text; }
+
+    // "Database: " and the file name of DatabaseFileName without its extension.
+    QString ShowDatabaseCaption() const;
+    QString CellText(int row, int column) const;
+
+    void LoadPreset(int i);
+    void StoreBtnClick();
+    void LoadBtnClick();
+    void TakeBtnClick();
+    void ExecuteDatabaseTake(bool local);
+    void SetDatabaseSelection(int n);
+    void DeleteBtnClick();
+    void ClearBtnClick();
+    void RetrieveBtnClick();
+    void SaveBtnClick();
+
+    enum class DeleteKeyAction { Delete, ClearAll, Nothing };
+    static DeleteKeyAction DeleteKeyActionFor(Qt::KeyboardModifiers modifiers);
+    void DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers);
+
+    // A cell chosen by mouse or keyboard.
+    void DatabaseGridSelectCell(int row);
+    // A left-button press on the grid; row 0 for the heading or where there is no row.
+    void DatabaseGridLeftPress(int row);
+    void DatabaseGridDblClick();
+    // The drag of the selected entry, or null when none is selected. The caller owns it.
+    QMimeData* DragData() const;
+
+signals:
+    void gridChanged();
+    void identifierChanged(const QString& text);
+    void captionChanged(const QString& caption);
+    // The selection moved by a rule rather than by the grid itself.
+    void selectionMoved(int row);
+    void scrollRowToTop(int row);
+    // Entries changed or were replaced: what shows them elsewhere (the run order) repaints.
+    void entriesChanged();
+
+private:
+    TPreset& selectedEntry() { return links_.presets[static_cast<size_t>(selectedDatabaseRow_ - 1)]; }
+    void SetIdentifierBox(const QString& text);
+    void ClearAllWithReset();
+
+    DatabaseScreenLinks links_;
+    DatabaseDialogs& dialogs_;
+    int selectedDatabaseRow_ = 1;
+    bool databaseWindowActive_ = false;
+    QString identifierText_;
+};
