@@ -27,6 +27,7 @@ public:
     ProgramData& programData() { return data_; }
     StandBoard& board() { return board_; }
     StandController& controller() { return *controller_; }
+    CommStandPort& port() { return port_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
