@@ -24,6 +24,19 @@ class TestInstance : public QObject {
         return held;
     }
 
+    // The program takes the lock first and installs its signal handlers once its window is
+    // up; a signal before that ends it the default way.
+    static bool catchesSignals(const QProcess& process)
+    {
+        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("SigCgt:"))
+                return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+        return false;
+    }
+
     static void start(QProcess& process)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -56,6 +69,7 @@ void TestInstance::secondInstanceEndsAtOnce()
     QCOMPARE(second.exitCode(), 0);
     QCOMPARE(first.state(), QProcess::Running);
 
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignals(first), 10000);
     first.terminate();
     QVERIFY(first.waitForFinished(10000));
     QCOMPARE(first.exitCode(), 0);
@@ -74,6 +88,7 @@ void TestInstance::killedInstanceDoesNotBlockTheNext()
     start(next);
     QTRY_VERIFY_WITH_TIMEOUT(lockHeldByAnother(), 10000);
     QCOMPARE(next.state(), QProcess::Running);
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignals(next), 10000);
     next.terminate();
     QVERIFY(next.waitForFinished(10000));
     QCOMPARE(next.exitCode(), 0);
@@ -87,7 +102,7 @@ void TestInstance::terminationRunsTheCloseSequence()
         QProcess program;
         start(program);
         QTRY_VERIFY_WITH_TIMEOUT(lockHeldByAnother(), 10000);
-        QTest::qWait(200);  // the window is created after the lock is taken
+        QTRY_VERIFY_WITH_TIMEOUT(catchesSignals(program), 10000);
         ::kill(static_cast<pid_t>(program.processId()), signal);
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
