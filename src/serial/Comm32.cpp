@@ -52,45 +52,57 @@ bool TComm32::StartComm()
             return false;
 
         hCommFile = std::move(device);
-        readerControl = std::make_shared<ReaderControl>();
-        SetReadTimeout(FReadTimeout);
-        SetBaudRate(FBaudRate);
-        SetParity(FParity);
-        SetDataBits(FDataBits);
-        SetStopBits(FStopBits);
-        SetXonXoff(FXOnXOff);
-        SetNullStrip(FNullStrip);
-        SetRtsControl(FRts);
-        SetDtrControl(FDtr);
-
         hCloseEvent = std::move(stop);
         writeQueue = std::move(queue);
-        channel = std::make_shared<NotificationChannel>(FHWnd);
-        ReadThread = std::make_shared<TReadThread>(hCommFile, hCloseEvent, channel, readerControl);
-        if (!ReadThread->Start()) {
-            ReadThread.reset();
-            return false;
-        }
-        WriteThread = std::make_shared<TWriteThread>(hCommFile, hCloseEvent, channel, writeQueue);
-        if (!WriteThread->Start()) {
-            WriteThread.reset();
-            return false;
-        }
-        return true;
+        readerControl = std::make_shared<ReaderControl>();
+        if (StartThreads())
+            return true;
     } catch (...) {
-        return false;
     }
+    // Whatever was taken before the failure is given back, so the next StartComm can succeed.
+    ReleasePort();
+    return false;
+}
+
+bool TComm32::StartThreads()
+{
+    SetReadTimeout(FReadTimeout);
+    SetBaudRate(FBaudRate);
+    SetParity(FParity);
+    SetDataBits(FDataBits);
+    SetStopBits(FStopBits);
+    SetXonXoff(FXOnXOff);
+    SetNullStrip(FNullStrip);
+    SetRtsControl(FRts);
+    SetDtrControl(FDtr);
+
+    channel = std::make_shared<NotificationChannel>(FHWnd);
+    auto reader = std::make_shared<TReadThread>(hCommFile, hCloseEvent, channel, readerControl);
+    if (!reader->Start())
+        return false;
+    ReadThread = std::move(reader);
+    auto writer = std::make_shared<TWriteThread>(hCommFile, hCloseEvent, channel, writeQueue);
+    if (!writer->Start())
+        return false;
+    WriteThread = std::move(writer);
+    return true;
 }
 
 void TComm32::StopComm()
 {
     if (!isOpen())
         return;
+    ReleasePort();
+    DestroyWindow();
+}
+
+void TComm32::ReleasePort()
+{
     CloseReadThread();
     CloseWriteThread();
     // A thread left running keeps its own reference and the device closes when it ends;
     // closing the descriptor under it could let it read a file that reuses the number.
-    if (hCommFile.use_count() == 1)
+    if (hCommFile && hCommFile.use_count() == 1)
         hCommFile->close();
     hCommFile.reset();
     hCloseEvent.reset();
@@ -99,7 +111,6 @@ void TComm32::StopComm()
     if (channel)
         channel->close();
     channel.reset();
-    DestroyWindow();
 }
 
 void TComm32::CloseReadThread()
@@ -120,7 +131,8 @@ void TComm32::CloseWriteThread()
         return;
     if (hCloseEvent)
         hCloseEvent->signal();
-    hCommFile->purgeOutput();
+    if (hCommFile)
+        hCommFile->purgeOutput();
     if (!WriteThread->WaitFor(threadStopLimit))
         WriteThread->Abandon();
     WriteThread.reset();
@@ -251,40 +263,43 @@ void TComm32::SetReadTimeout(quint32 milliseconds)
 
 void TComm32::CommWndProc(Notification& notification)
 {
+    // A handler may destroy the component. Each handler runs from a copy, so its own
+    // captures outlive it, and nothing of the component is touched once `alive` is gone.
+    const std::weak_ptr<void> alive = aliveToken;
     ++dispatching;
     try {
         switch (notification.code) {
         case msgCommData:
-            if (OnReceiveData)
-                OnReceiveData(notification.block.data(), static_cast<int>(notification.count & 0xFFFF));
+            if (auto handler = OnReceiveData)
+                handler(notification.block.data(), static_cast<int>(notification.count & 0xFFFF));
             break;
         case msgHangup:
-            if (OnRequestHangup)
-                OnRequestHangup(this);
+            if (auto handler = OnRequestHangup)
+                handler(this);
             break;
         case msgCommError:
-            if (OnReceiveError)
-                OnReceiveError(notification.block.data(), static_cast<int>(notification.count));
+            if (auto handler = OnReceiveError)
+                handler(notification.block.data(), static_cast<int>(notification.count));
             break;
         case msgRing:
-            if (OnReceiveRing)
-                OnReceiveRing();
+            if (auto handler = OnReceiveRing)
+                handler();
             break;
         case msgRlsd:
-            if (OnReceiveRLSD)
-                OnReceiveRLSD(notification.flag != 0);
+            if (auto handler = OnReceiveRLSD)
+                handler(notification.flag != 0);
             break;
         case msgCts:
-            if (OnReceiveCTS)
-                OnReceiveCTS(notification.flag != 0);
+            if (auto handler = OnReceiveCTS)
+                handler(notification.flag != 0);
             break;
         case msgDsr:
-            if (OnReceiveDSR)
-                OnReceiveDSR(notification.flag != 0);
+            if (auto handler = OnReceiveDSR)
+                handler(notification.flag != 0);
             break;
         case msgTxEmpty:
-            if (OnReceiveTxEmpty)
-                OnReceiveTxEmpty();
+            if (auto handler = OnReceiveTxEmpty)
+                handler();
             break;
         default:
             break;
@@ -292,5 +307,6 @@ void TComm32::CommWndProc(Notification& notification)
     } catch (...) {
         // A handler's failure must not stop the notifications that follow.
     }
-    --dispatching;
+    if (!alive.expired())
+        --dispatching;
 }

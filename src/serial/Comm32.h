@@ -24,7 +24,9 @@
 // on the owner's thread from its event loop, one at a time, in the order the workers
 // posted them, never from inside StartComm, StopComm or WriteCommData. An unassigned event
 // is skipped; whatever a handler throws is swallowed. A `Buffer` is valid only while the
-// handler runs and is followed by one 0 byte that its length does not count.
+// handler runs and is followed by one 0 byte that its length does not count. A handler may
+// destroy the component (delete it, or the object that holds it): the destruction happens at
+// once, and the notifications not yet handled are dropped.
 //
 // Port names: `CommPort` holds "COMn"; each StartComm resolves it to a device, preferring
 // the link <port link folder>/ports/COMn (see setPortLinkFolder) to the ttyS/ttyUSB/ttyACM
@@ -69,13 +71,14 @@ public:
 
     // Opens CommPort with the current settings and starts both threads. False when the
     // port is already open, cannot be found or opened (another program holds it), or a
-    // thread cannot be started.
+    // thread cannot be started; a failure after the open gives the device back.
     bool StartComm();
     // Stops both threads (at most 10 s each) and closes the port; notifications not yet
     // handled are dropped. Nothing happens while the port is closed.
     void StopComm();
-    // Queues a copy of the bytes for the writer and returns at once. False while the port
-    // is closed. A zero-length write is true and sends nothing.
+    // Queues a copy of the bytes for the writer and returns at once. False, queuing nothing,
+    // while the port is closed or once the writer has ended (it ends when a write fails,
+    // as on a vanished device). A zero-length write is true and sends nothing.
     bool WriteCommData(const char* pDataToWrite, quint16 dwSizeofDataToWrite);
     // Discards received bytes not yet handed on, and the device's receive buffer.
     void PurgeTheComms();
@@ -128,6 +131,9 @@ public:
 
 private:
     void CommWndProc(serial::Notification& notification);
+    bool StartThreads();
+    // Stops the threads and closes the device; the notification window stays.
+    void ReleasePort();
     void CloseReadThread();
     void CloseWriteThread();
     void DestroyWindow();
@@ -154,4 +160,6 @@ private:
     std::filesystem::path portLinkFolder;
     std::function<std::shared_ptr<serial::SerialDevice>()> deviceFactory;
     int dispatching = 0;
+    // Expires with the component; the dispatch of a handler that destroyed it checks this.
+    std::shared_ptr<void> aliveToken = std::make_shared<int>(0);
 };

@@ -17,6 +17,8 @@ bool WriteQueue::post(Notification message)
 {
     {
         std::lock_guard lock(mutex_);
+        if (closed_)
+            return false;
         messages_.push_back(std::move(message));
     }
     return eventfd_write(fd_, 1) == 0;
@@ -30,6 +32,13 @@ std::optional<Notification> WriteQueue::take()
     Notification message = std::move(messages_.front());
     messages_.pop_front();
     return message;
+}
+
+void WriteQueue::close()
+{
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    messages_.clear();
 }
 
 void WriteQueue::acknowledge()

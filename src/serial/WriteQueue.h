@@ -19,8 +19,11 @@ public:
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    // False, and nothing is queued, once the queue is closed.
     bool post(Notification message);
     std::optional<Notification> take();
+    // Called by the writer as it ends: what is queued is dropped and nothing more is taken.
+    void close();
     // Clears the wake-up count once the writer has found the queue empty.
     void acknowledge();
 
@@ -28,6 +31,7 @@ private:
     int fd_;
     std::mutex mutex_;
     std::deque<Notification> messages_;
+    bool closed_ = false;
 };
 
 }  // namespace serial

@@ -14,6 +14,11 @@ TWriteThread::TWriteThread(std::shared_ptr<SerialDevice> device, std::shared_ptr
 
 void TWriteThread::Execute()
 {
+    // However the writer ends, WriteCommData then answers false rather than queue for nobody.
+    struct CloseQueue {
+        WriteQueue& queue;
+        ~CloseQueue() { queue.close(); }
+    } closeQueue{*queue};
     for (;;) {
         auto message = queue->take();
         if (!message) {
@@ -86,5 +91,7 @@ bool TWriteThread::HandleWriteData(const char* block, std::size_t count)
 
 void TWriteThread::PostHangupCall()
 {
+    // Closed before the owner hears of it, so that a write in its hang-up handler is refused.
+    queue->close();
     hComm32Window->post({msgHangup, 0, 0, {}});
 }

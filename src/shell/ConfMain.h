@@ -32,6 +32,7 @@ public:
     ProgramData& programData() { return data_; }
     StandBoard& board() { return board_; }
     StandController& controller() { return *controller_; }
+    CommStandPort& port() { return port_; }
     // The outbound prompter link, through which the takes are announced.
     PrompterClient& prompterLink() { return prompterLink_; }
     TConfDataScreen& databaseWindow() { return *dataScreen_; }

@@ -22,6 +22,10 @@ TComm32::TDataBits dataBitsFor(int bits)
 CommStandPort::CommStandPort(const QString& dataFolder)
 {
     Comms1.setPortLinkFolder(std::filesystem::path(QFile::encodeName(dataFolder).toStdString()));
+    Comms1.OnRequestHangup = [this](TComm32*) {
+        if (OnHangup)
+            OnHangup();
+    };
 }
 
 bool CommStandPort::StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs)

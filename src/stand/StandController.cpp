@@ -14,6 +14,14 @@ StandController::StandController(StandBoard& board, StandPort& port, QObject* pa
 {
     queryTime_.setInterval(QueryInterval);
     connect(&queryTime_, &QTimer::timeout, this, &StandController::QueryTimeTimer);
+    retryTime_.setInterval(RetryInterval);
+    connect(&retryTime_, &QTimer::timeout, this, &StandController::RetryTimeTimer);
+    port_.OnHangup = [this] { Comms1Hangup(); };
+}
+
+StandController::~StandController()
+{
+    port_.OnHangup = nullptr;
 }
 
 void StandController::SetCommsOpen(bool open)
@@ -32,6 +40,7 @@ bool StandController::OpenPort()
 
 void StandController::StartComms(bool p_message)
 {
+    retryTime_.stop();
     // A failure raised while opening leaves CommsOpen as it was.
     try {
         const bool opened = OpenPort();
@@ -53,6 +62,31 @@ void StandController::Comms1ReceiveError()
             emit commsFailed(comPortNumber_);
     } catch (...) {
     }
+}
+
+void StandController::Comms1Hangup()
+{
+    // Giving the device back at once lets a replugged adapter come back under its old name.
+    try {
+        port_.StopComm();
+    } catch (...) {
+    }
+    SetCommsOpen(false);
+    retryTime_.start();
+}
+
+void StandController::RetryTimeTimer()
+{
+    try {
+        if (!OpenPort())
+            return;
+    } catch (...) {
+        return;
+    }
+    retryTime_.stop();
+    SetCommsOpen(true);
+    // Poll now rather than at the next tick, up to 500 ms later.
+    RunLinkCycle();
 }
 
 void StandController::Comms1ReceiveData(const char* buffer, int)

@@ -33,9 +33,12 @@ public:
     static constexpr int BaudRate = 9600;
     static constexpr int DataBits = 8;
     static constexpr int ReadTimeout = 20;
+    // After a hang-up the same port is tried again this often, until it opens.
+    static constexpr int RetryInterval = 1000;
 
     // PollStand starts at the board's StandsDisplayed − 1, so set that first.
     StandController(StandBoard& board, StandPort& port, QObject* parent = nullptr);
+    ~StandController() override;
 
     void SetTakeHandler(TakeHandler* handler) { takes_ = handler; }
     void SetScaleFactor(int value) { scaleFactor_ = value; }
@@ -56,6 +59,8 @@ public:
     // Created disabled; the owner starts it as the last step of its start-up.
     QTimer& QueryTime() { return queryTime_; }
     const ReplyParser& Parser() const { return parser_; }
+    // Runs while a port that hung up is being tried again.
+    const QTimer& RetryTime() const { return retryTime_; }
 
     // Hidden diagnostic panels: the last frame sent to stand 1, the last received block,
     // the last received block that began with "=".
@@ -63,10 +68,15 @@ public:
     const QString& Panel2() const { return panel2_; }
     const QString& Panel3() const { return panel3_; }
 
+    // Also ends the retries after a hang-up: the port it opens is the one that counts now.
     void StartComms(bool p_message);
     // buffer holds the received bytes followed by one 0 byte; bufferLength is not needed.
     void Comms1ReceiveData(const char* buffer, int bufferLength);
     void Comms1ReceiveError();
+    // The open line has gone: the port is closed at once and tried again every
+    // RetryInterval, silently; the first cycle runs as soon as it opens.
+    void Comms1Hangup();
+    void RetryTimeTimer();
 
     void QueryTimeTimer();
     void RunLinkCycle();
@@ -108,6 +118,7 @@ private:
     TakeHandler* takes_ = nullptr;
     ReplyParser parser_;
     QTimer queryTime_;
+    QTimer retryTime_;
 
     int scaleFactor_ = 94;
     int comPortNumber_ = 1;

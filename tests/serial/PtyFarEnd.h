@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <stdlib.h>
 #include <string>
+#include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 class PtyFarEnd {
@@ -64,6 +66,25 @@ public:
             got.append(buffer, n);
         }
         return got;
+    }
+
+    // Waits, without running the event loop, until whoever holds the line's near end
+    // (descriptor `fd`) has read every byte that has reached its input queue. Bytes reach
+    // that queue a little after send() returns: call this only once some of the same
+    // send() was seen to arrive.
+    static bool waitUntilTaken(int fd, int ms = 5000)
+    {
+        QDeadlineTimer deadline(ms);
+        for (;;) {
+            int unread = 0;
+            if (ioctl(fd, FIONREAD, &unread) != 0)
+                return false;
+            if (unread == 0)
+                return true;
+            if (deadline.hasExpired())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 
     void closeMaster()

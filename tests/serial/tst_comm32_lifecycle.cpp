@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,6 +31,12 @@ struct DeviceSpy {
         tcgetattr(last->fd(), &tio);
         return tio;
     }
+};
+
+// Opens like any device, but its first look at the line status fails.
+class FailingStatusDevice : public serial::SerialDevice {
+public:
+    std::optional<serial::ErrorCounters> errorCounters() override { throw std::runtime_error("status query failed"); }
 };
 
 void aimAt(TComm32& comm, const PtyFarEnd& far)
@@ -126,6 +133,56 @@ private slots:
         QVERIFY(!comm.isOpen());
         QVERIFY(!comm.WriteCommData("x", 1));
         comm.StopComm();
+    }
+
+    void aStartThatFailsAfterTheOpenGivesEverythingBack()
+    {
+        PtyFarEnd far;
+        TComm32 comm;
+        CommRecorder rec;
+        rec.attach(comm);
+        aimAt(comm, far);
+        std::weak_ptr<serial::SerialDevice> failed;
+        comm.setDeviceFactory([&failed]() -> std::shared_ptr<serial::SerialDevice> {
+            auto device = std::make_shared<FailingStatusDevice>();
+            failed = device;
+            return device;
+        });
+        QVERIFY(!comm.StartComm());
+        QVERIFY(!comm.isOpen());
+        // No member and no thread holds the device any more, so it has been closed.
+        QVERIFY(failed.expired());
+        QVERIFY(!comm.WriteCommData("x", 1));
+
+        comm.setDeviceFactory({});
+        QVERIFY(comm.StartComm());
+        far.send("works");
+        QTRY_COMPARE_WITH_TIMEOUT(rec.joined(), QByteArray("works"), 5000);
+        QVERIFY(comm.WriteCommData("ok", 2));
+        QCOMPARE(far.receive(2), QByteArray("ok"));
+    }
+
+    void aHandlerMayDestroyTheComponent()
+    {
+        PtyFarEnd far;
+        auto* comm = new TComm32;
+        aimAt(*comm, far);
+        int hangups = 0;
+        comm->OnRequestHangup = [&comm, &hangups](TComm32* sender) {
+            ++hangups;
+            QCOMPARE(sender, comm);
+            delete comm;
+            comm = nullptr;
+        };
+        QVERIFY(comm->StartComm());
+        // The reader's hang-up, and the writer's once its write fails: the second, queued
+        // or still to come, must not reach the destroyed component.
+        far.closeMaster();
+        QVERIFY(comm->WriteCommData("x", 1));
+        QTRY_VERIFY_WITH_TIMEOUT(comm == nullptr, 5000);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        QCOMPARE(hangups, 1);
     }
 
     void aPortHeldByAnotherProgramDoesNotOpen()

@@ -13,8 +13,12 @@ class TestCommReceive : public QObject {
     Q_OBJECT
 
 private:
+    // The device the component opened last, to see what it has taken from the line.
+    std::shared_ptr<serial::SerialDevice> device;
+
     void open(TComm32& comm, PtyFarEnd& far, quint32 readTimeout = 20)
     {
+        comm.setDeviceFactory([this] { return device = std::make_shared<serial::SerialDevice>(); });
         comm.CommPort = PtyFarEnd::portName();
         comm.setPortLinkFolder(far.folder());
         comm.SetReadTimeout(readTimeout);
@@ -36,6 +40,24 @@ private slots:
         QCOMPARE(rec.blocks[0], QByteArray(":1A1"));
         QCOMPARE(rec.blocks[1], QByteArray("25C4D\r\n"));
         QCOMPARE(rec.blocksWithoutTrailingZero, 0);
+    }
+
+    void bytesTricklingInWithinTheTimeoutStayOneBlock()
+    {
+        // Each byte restarts the silence, so a reply paced slower than the whole timeout
+        // but with short gaps still arrives in one piece.
+        PtyFarEnd far;
+        TComm32 comm;
+        CommRecorder rec;
+        rec.attach(comm);
+        open(comm, far, 300);
+        const QByteArray reply(":1A125C4D\r\n");
+        for (char byte : reply) {
+            far.send(QByteArray(1, byte));
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(rec.joined(), reply, 5000);
+        QCOMPARE(rec.blocks.size(), 1);
     }
 
     void aLongBurstIsSplitAtTheBufferSize()
@@ -110,13 +132,29 @@ private slots:
     {
         PtyFarEnd far;
         TComm32 comm;
-        open(comm, far, 20);
-        far.send("nobody listens");
-        // Let the block reach the owner's thread with no handler assigned.
-        QTest::qWait(300);
+        int hangups = 0;
+        comm.OnRequestHangup = [&hangups](TComm32*) { ++hangups; };
+        // The first block's handler takes itself away: the rest arrives with none assigned.
+        QList<QByteArray> seen;
+        comm.OnReceiveData = [&](const char* buffer, int length) {
+            seen.append(QByteArray(buffer, length));
+            comm.OnReceiveData = nullptr;
+        };
+        open(comm, far, 1000);
+        far.send(QByteArray(1024, 'x') + "nobody listens");
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 1, 5000);
+        QVERIFY(PtyFarEnd::waitUntilTaken(device->fd()));
+        // The hang-up is posted after the last block, so once it is handled the block was too.
+        far.closeMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(hangups, 1, 5000);
+        QCOMPARE(seen, QList<QByteArray>{QByteArray(1024, 'x')});
+        comm.StopComm();
+
+        PtyFarEnd next;
         CommRecorder rec;
         rec.attach(comm);
-        far.send("heard");
+        open(comm, next, 20);
+        next.send("heard");
         QTRY_COMPARE_WITH_TIMEOUT(rec.blocks.size(), 1, 5000);
         QCOMPARE(rec.blocks[0], QByteArray("heard"));
     }
@@ -128,12 +166,15 @@ private slots:
         CommRecorder rec;
         rec.attach(comm);
         open(comm, far, 1000);
-        far.send("last words");
-        // Give the reader the bytes before the line goes.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // A full buffer goes at once; the rest waits for a silence that the hang-up cuts short.
+        const QByteArray full(1024, 'x');
+        far.send(full + "last words");
+        QTRY_COMPARE_WITH_TIMEOUT(rec.blocks.size(), 1, 5000);
+        // The line throws away what nobody has read yet when it goes.
+        QVERIFY(PtyFarEnd::waitUntilTaken(device->fd()));
         far.closeMaster();
         QTRY_COMPARE_WITH_TIMEOUT(rec.hangups, 1, 5000);
-        QCOMPARE(rec.joined(), QByteArray("last words"));
+        QCOMPARE(rec.blocks, (QList<QByteArray>{full, "last words"}));
         QTest::qWait(200);
         QCOMPARE(rec.hangups, 1);
         QVERIFY(comm.isOpen());

@@ -24,8 +24,9 @@ QByteArray blockOf(char letter, int size)
     return QByteArray(size, letter);
 }
 
-// Waits until the far end has stopped taking bytes, i.e. its buffer is full.
-void waitUntilLineIsFull(const PtyFarEnd& far)
+// Waits until the far end has stopped taking bytes, i.e. its buffer is full; false when it
+// never filled.
+[[nodiscard]] bool waitUntilLineIsFull(const PtyFarEnd& far)
 {
     int last = -1;
     for (int i = 0; i < 100; ++i) {
@@ -33,9 +34,10 @@ void waitUntilLineIsFull(const PtyFarEnd& far)
         int queued = 0;
         ioctl(far.master(), FIONREAD, &queued);
         if (queued > 0 && queued == last)
-            return;
+            return true;
         last = queued;
     }
+    return false;
 }
 
 }  // namespace
@@ -93,7 +95,7 @@ private slots:
             const QByteArray block = blockOf(letter, 60000);
             QVERIFY(comm.WriteCommData(block.constData(), quint16(block.size())));
         }
-        waitUntilLineIsFull(far);
+        QVERIFY(waitUntilLineIsFull(far));
         QElapsedTimer timer;
         timer.start();
         comm.StopComm();
@@ -119,7 +121,7 @@ private slots:
             const QByteArray block = blockOf(letter, 60000);
             queue->post({msgWriteData, 60000, 0, serial::MakeBlock(block.constData(), 60000)});
         }
-        waitUntilLineIsFull(far);
+        QVERIFY(waitUntilLineIsFull(far));
         stop->signal();
         QVERIFY(writer->WaitFor(std::chrono::seconds(5)));
         QTest::qWait(100);
@@ -127,7 +129,7 @@ private slots:
         QVERIFY(!far.receive(300000, 500).contains('e'));
     }
 
-    void writingToAVanishedLinePostsAHangup()
+    void afterAHangupWritesAreRefusedAndNothingIsQueued()
     {
         PtyFarEnd far;
         TComm32 comm;
@@ -136,11 +138,16 @@ private slots:
         aimAt(comm, far);
         QVERIFY(comm.StartComm());
         far.closeMaster();
-        // The reader sees the line go as well; each worker reports once.
+        // The reader sees the line go at once; the idle writer only when its next write fails.
+        QTRY_COMPARE_WITH_TIMEOUT(rec.hangups, 1, 5000);
         QVERIFY(comm.WriteCommData("x", 1));
-        QTRY_VERIFY_WITH_TIMEOUT(rec.hangups >= 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rec.hangups, 2, 5000);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!comm.WriteCommData("*1Q12344C\r\n", 11));
+        QVERIFY(comm.isOpen());
+        // Each worker reports once and is gone: no third hang-up follows.
         QTest::qWait(200);
-        QVERIFY(rec.hangups <= 2);
+        QCOMPARE(rec.hangups, 2);
     }
 
     void writeCommDataReturnsAtOnceWhileTheLineIsBusy()
@@ -152,7 +159,7 @@ private slots:
         const QByteArray block = blockOf('z', 60000);
         for (int i = 0; i < 3; ++i)
             QVERIFY(comm.WriteCommData(block.constData(), quint16(block.size())));
-        waitUntilLineIsFull(far);
+        QVERIFY(waitUntilLineIsFull(far));
         QElapsedTimer timer;
         timer.start();
         QVERIFY(comm.WriteCommData("*1Q12344C\r\n", 11));

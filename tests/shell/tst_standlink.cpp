@@ -1,10 +1,29 @@
 #include "ConfMain.h"
 #include "DataFolder.h"
 #include "ElevraApplication.h"
+#include "ModalAnswerer.h"
 #include "StandsimRun.h"
+#include "serial/PtyFarEnd.h"
 
 #include <QProcess>
 #include <QtTest>
+
+#include <atomic>
+
+namespace {
+
+// A line whose driver counts framing errors, as a USB adapter's does; a pseudo-terminal
+// keeps no counters, so a test bumps this one.
+class LineWithErrorCounters : public serial::SerialDevice {
+public:
+    std::atomic<std::uint32_t> framingErrors{0};
+    std::optional<serial::ErrorCounters> errorCounters() override
+    {
+        return serial::ErrorCounters{framingErrors.load(), 0, 0, 0};
+    }
+};
+
+} // namespace
 
 // The main window driving the real stand simulator over a pseudo-terminal.
 class TestStandLink : public QObject {
@@ -26,6 +45,9 @@ private slots:
     void takeThenAbortSendsOnlyAbort();
     void silentStandsTurnGrey();
     void nudgeMovesOneUnitFromTheReportedHeight();
+    void replyPiecesAFewMillisecondsApartArriveApart();
+    void lineErrorReopensThePort();
+    void aReplugResumesPollingWithoutAMessage();
 };
 
 void TestStandLink::standsComeOnlineWithTheirHeights()
@@ -96,12 +118,14 @@ void TestStandLink::silentStandsTurnGrey()
     TConferenceForm form(folder.paths());
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(form.board().Stand(3).online && form.board().Stand(1).online, 10000);
-    QTest::qWait(1200);  // stand 3 has been polled and left it unanswered more than once
+    // Stand 3 has been polled twice, so its first poll went unanswered past a tick.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*3Q") >= 2, 10000);
     QVERIFY(!form.board().Stand(2).online);
     QCOMPARE(form.board().Stand(2).data, QString("0"));
 
     sim.process.kill();  // every stand falls silent
     QVERIFY(sim.process.waitForFinished(5000));
+    folder.linkCom1(folder.path("gone"));  // so the retries cannot find another test's line
     QTRY_VERIFY_WITH_TIMEOUT(!form.board().Stand(0).online && !form.board().Stand(1).online
                                      && !form.board().Stand(3).online, 10000);
     QCOMPARE(form.board().Stand(3).actual, 0);
@@ -121,11 +145,91 @@ void TestStandLink::nudgeMovesOneUnitFromTheReportedHeight()
     form.controller().NudgeUpBtnClick(0);
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {99}), 5000);
     form.controller().NudgeUpBtnClick(0);  // at 99 nothing more is sent
-    QTest::qWait(600);
+    QTRY_COMPARE_WITH_TIMEOUT(form.controller().PendingCommand(), quint8(pcNone), 5000);
+    // A frame of that cycle would reach the simulator before the poll that follows it.
+    const qsizetype polls = sim.frames().count("*1Q");
+    QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*1Q") > polls, 5000);
     QCOMPARE(form.board().Stand(0).actual, 99);
     QCOMPARE(sim.frames().count("*1A"), 1);
     form.controller().NudgeDownBtnClick(0);
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {98}), 5000);
+}
+
+void TestStandLink::replyPiecesAFewMillisecondsApartArriveApart()
+{
+    // The port waits 20 ms for a further byte, so the main window sees a stand's reply
+    // without delay; with a longer wait the two pieces would come as one block.
+    DataFolder folder;
+    PtyFarEnd far;
+    folder.linkCom1(QString::fromStdString(far.slavePath()));
+    writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=1\n");
+    TConferenceForm form(folder.paths());
+    QVERIFY(form.controller().CommsOpen());
+    far.send(":1A1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    far.send("25C4D\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(form.board().Stand(0).online, 5000);
+    QCOMPARE(form.board().Stand(0).actual, 50);
+    QCOMPARE(form.controller().Panel2(), QStringLiteral("25C4D\r\n"));
+}
+
+void TestStandLink::lineErrorReopensThePort()
+{
+    DataFolder folder;
+    StandsimRun sim;
+    QVERIFY(sim.start({"--stands", "1", "--speed", "0", "--heights", "12"}, scratch.filePath("f.log")));
+    folder.linkCom1(sim.line);
+    writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=1\n");
+    TConferenceForm form(folder.paths());
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {12}), 10000);
+
+    // Reopened on a line whose error counters the test can raise.
+    int opened = 0;
+    std::shared_ptr<LineWithErrorCounters> line;
+    form.port().Comms1.setDeviceFactory([&] {
+        ++opened;
+        return line = std::make_shared<LineWithErrorCounters>();
+    });
+    form.port().StopComm();
+    form.controller().StartComms(true);
+    QCOMPARE(opened, 1);
+    ++line->framingErrors;
+    QTRY_COMPARE_WITH_TIMEOUT(opened, 2, 5000);
+    QVERIFY(form.controller().CommsOpen());
+    // A reply lost in the reopen may grey the stand for a tick; polling brings it back.
+    const qsizetype polls = sim.frames().count("*1Q");
+    QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*1Q") > polls + 1 && form.board().Stand(0).online, 5000);
+}
+
+void TestStandLink::aReplugResumesPollingWithoutAMessage()
+{
+    DataFolder folder;
+    writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=2\n");
+    StandsimRun first;
+    QVERIFY(first.start({"--stands", "2", "--speed", "0", "--heights", "30,40"}, scratch.filePath("g.log")));
+    folder.linkCom1(first.line);
+    ModalAnswerer boxes;
+    TConferenceForm form(folder.paths());
+    form.show();
+    QSignalSpy failed(&form.controller(), &StandController::commsFailed);
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {30, 40}), 10000);
+
+    first.process.kill();  // the far end goes, as when the adapter is pulled
+    QVERIFY(first.process.waitForFinished(5000));
+    // Its device node goes with it; the pseudo-terminal's number may soon name another test's.
+    folder.linkCom1(folder.path("gone"));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.board().Stand(0).online && !form.board().Stand(1).online, 10000);
+    QVERIFY(!form.controller().CommsOpen());
+
+    StandsimRun second;
+    QVERIFY(second.start({"--stands", "2", "--speed", "0", "--heights", "55,66"}, scratch.filePath("h.log")));
+    folder.linkCom1(second.line);
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {55, 66}), 5000);
+    QVERIFY(second.frames().contains("*1Q12344C"));
+    QVERIFY(form.controller().CommsOpen());
+    QCOMPARE(failed.size(), 0);
+    QCOMPARE(boxes.seen, QStringList());
 }
 
 int main(int argc, char** argv)

@@ -84,6 +84,7 @@ private slots:
     void nudge();
     void closedPortRefusesButKeepsNudge();
     void lineErrorReopensPort();
+    void hangupRetriesTheSamePortSilently();
     void pendingTakesOfOtherWindows_data();
     void pendingTakesOfOtherWindows();
     void takeOfAnotherWindowWritesInsideTheCycle();
@@ -379,6 +380,43 @@ void TestStandController::lineErrorReopensPort()
     rig.port.throwOnStart = true;
     rig.link->Comms1ReceiveError();
     QCOMPARE(rig.port.stops, 3);
+}
+
+void TestStandController::hangupRetriesTheSamePortSilently()
+{
+    Rig rig(2);
+    rig.link->SetComPortNumber(3);
+    QSignalSpy failed(rig.link.get(), &StandController::commsFailed);
+    rig.port.opens = false;
+    rig.port.OnHangup();
+    QCOMPARE(rig.port.stops, 1);
+    QVERIFY(!rig.link->CommsOpen());
+    QVERIFY(rig.link->RetryTime().isActive());
+    QCOMPARE(rig.link->RetryTime().interval(), 1000);
+
+    rig.link->RetryTimeTimer();
+    rig.port.throwOnStart = true;
+    rig.link->RetryTimeTimer();
+    QCOMPARE(rig.port.starts, 3);
+    QVERIFY(rig.link->RetryTime().isActive());
+    QCOMPARE(failed.size(), 0);
+
+    // Back: the same port, and the first poll goes out at once.
+    rig.port.throwOnStart = false;
+    rig.port.opens = true;
+    rig.link->RetryTimeTimer();
+    QCOMPARE(rig.port.portName, QStringLiteral("COM3"));
+    QVERIFY(rig.link->CommsOpen());
+    QVERIFY(!rig.link->RetryTime().isActive());
+    QCOMPARE(rig.port.Take(), QList<QByteArray>{Poll(1)});
+
+    // A port chosen anew ends the retries for the old one, whether it opens or not.
+    rig.port.OnHangup();
+    rig.port.opens = false;
+    rig.link->SetComPortNumber(5);
+    rig.link->StartComms(true);
+    QVERIFY(!rig.link->RetryTime().isActive());
+    QCOMPARE(failed.size(), 1);
 }
 
 void TestStandController::pendingTakesOfOtherWindows_data()

@@ -10,6 +10,8 @@ class TestStandFrames : public QObject {
 private slots:
     void frames_data();
     void frames();
+    void checksum_data();
+    void checksum();
     void heightArgumentStaysFourDigits_data();
     void heightArgumentStaysFourDigits();
     void parseHeightText_data();
@@ -30,8 +32,25 @@ void TestStandFrames::frames_data()
     QTest::newRow("poll stand 2") << PollFrame(2) << QByteArray("*2Q12344D\r\n");
     QTest::newRow("home stand 1") << CommandFrame(1, QLatin1Char('L')) << QByteArray("*1L00003D\r\n");
     QTest::newRow("abort stand 1") << CommandFrame(1, QLatin1Char('X')) << QByteArray("*1X000049\r\n");
-    // Low checksum byte below 10 hex keeps its leading zero: 38+41+30+30+30+30 = 1 09.
-    QTest::newRow("checksum with leading zero") << HeightFrame(8, 0, 94) << QByteArray("*8A000039\r\n");
+}
+
+void TestStandFrames::checksum_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("checked");
+
+    QTest::newRow("poll body") << "1Q1234" << "1Q12344C";
+    // 31 + 41 + 30 + 30 + 30 = 1 02: a low byte below 10 hex keeps its leading zero.
+    QTest::newRow("leading zero") << "1A000" << "1A00002";
+    QTest::newRow("empty") << "" << "00";
+}
+
+void TestStandFrames::checksum()
+{
+    QFETCH(QString, body);
+    QFETCH(QString, checked);
+    AppendChecksum(body);
+    QCOMPARE(body, checked);
 }
 
 void TestStandFrames::frames()
