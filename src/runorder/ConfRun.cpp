@@ -38,14 +38,6 @@ void TConfRunScreen::FormCreate(const RunScreenLayout& layout)
     RunGrid_ = new RunGrid(screen_, this);
     RunGrid_->setObjectName(QStringLiteral("RunGrid"));
     connect(&screen_, &RunOrderScreen::captionChanged, this, &QWidget::setWindowTitle);
-
-    move(layout.left, layout.top);
-    resize(layout.width, layout.height);
-    setVisible(layout.visible);
-    // The stored row count is not applied: the grid always has one row per entry, so that a
-    // count that disagrees with the stored list can neither hide entries nor add empty rows.
-    RunGrid_->SetNumColumnWidth(layout.c0);
-
     connect(AddButton("RunOrderCopyBtn", "Dup", 8, 20), &QToolButton::clicked, &screen_,
             &RunOrderScreen::RunOrderCopyBtnClick);
     connect(AddButton("RunOrderDeleteBtn", "Del", 56, 21), &QToolButton::clicked, &screen_,
@@ -61,7 +53,12 @@ void TConfRunScreen::FormCreate(const RunScreenLayout& layout)
     connect(AddButton("RunOrderSaveBtn", "Save", 296, 27), &QToolButton::clicked, &screen_,
             &RunOrderScreen::RunOrderSaveBtnClick);
 
-    RunGrid_->FitLastColumn();
+    move(layout.left, layout.top);
+    resize(layout.width, layout.height);
+    // The stored row count is not applied: the grid always has one row per entry, so that a
+    // count that disagrees with the stored list can neither hide entries nor add empty rows.
+    RunGrid_->SetNumColumnWidth(layout.c0);
+    setVisible(layout.visible);
 }
 
 QToolButton* TConfRunScreen::AddButton(const char* name, const QString& caption, int left, int hint)
