@@ -252,7 +252,17 @@ void RunGrid::mouseMoveEvent(QMouseEvent* event)
         return;
     // Dragging is known before the cell changes, so the first row change already carries the entry.
     screen_.RunGridMouseMove();
-    const QModelIndex index = indexAt(event->position().toPoint());
+    const QPoint at = event->position().toPoint();
+    // indexAt also finds rows beyond the edges of the view; those are taken one at a time below.
+    QModelIndex index = viewport()->rect().contains(at) ? indexAt(at) : QModelIndex();
+    // Above or below the rows in view the next row not wholly in view is taken, so that every
+    // move there carries the entry or the block one row further and scrolls it into view.
+    if (!index.isValid() && model()->rowCount() > 0 && (at.y() < 0 || at.y() >= viewport()->height())) {
+        const int edge = at.y() < 0 ? rowAt(0) - 1 : RowBelowView();
+        const int column = std::clamp(columnAt(std::clamp(at.x(), 0, viewport()->width() - 1)), 0, 1);
+        index = model()->index(std::clamp(edge, 0, model()->rowCount() - 1), column);
+        scrollTo(index);
+    }
     if (!index.isValid())
         return;
     const int row = index.row() + 1;
@@ -275,6 +285,15 @@ void RunGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         screen_.RunOrderTakeBtnClick();
+}
+
+int RunGrid::RowBelowView() const
+{
+    const int bottom = rowAt(viewport()->height() - 1);
+    if (bottom < 0)
+        return model()->rowCount() - 1;
+    const bool partly = rowViewportPosition(bottom) + rowHeight(bottom) > viewport()->height();
+    return partly ? bottom : bottom + 1;
 }
 
 int RunGrid::RowsPerPage() const

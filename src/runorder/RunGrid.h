@@ -40,6 +40,8 @@ protected:
 private:
     void MoveByKey(int key, Qt::KeyboardModifiers modifiers);
     int RowsPerPage() const;
+    // The first row below those wholly in view, or the last row when all of them are in view.
+    int RowBelowView() const;
 
     RunOrderScreen& screen_;
     bool selecting_ = false;

@@ -204,6 +204,9 @@ void TestConfRunScreen::dropsMovesSelectionAndKeys()
     QTest::keyClick(w.grid, Qt::Key_Up);
     QCOMPARE(form.programData().runOrder.RunOrderPosition, 1);
     QCOMPARE(w.screen->screen().Selection().bottom, 1);
+    // Carried below the grid, an entry goes to the row beyond the edge: here the last.
+    w.drag({w.cell(1), QPoint(w.cell(1).x(), w.grid->viewport()->height() + 5)});
+    QCOMPARE(w.list(), QStringList({"1", "0", "3", "2", "0", "3"}));
 
     // Enter and a double-click take; another window active turns the highlight to button face.
     QTest::keyClick(w.grid, Qt::Key_Return);
