@@ -23,9 +23,6 @@ public:
     void SetNumColumnWidth(int width);
     // The Identifier column takes what the Num column leaves of the grid.
     void FitLastColumn();
-    // The grid row under `point` of `target` (the grid's viewport or its heading): 0 for the
-    // heading, −1 where there is no cell.
-    int DropRowAt(const QWidget* target, QPoint point) const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -38,6 +35,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The grid row under `point` of `target` (the grid's viewport or its heading): 0 for the
+    // heading, −1 where there is no cell.
+    int DropRowAt(const QWidget* target, QPoint point) const;
     void MoveByKey(int key, Qt::KeyboardModifiers modifiers);
     int RowsPerPage() const;
     // The first row below those wholly in view, or the last row when all of them are in view.
