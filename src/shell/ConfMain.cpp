@@ -3,10 +3,12 @@
 #include "About.h"
 #include "AppError.h"
 #include "ConfData.h"
+#include "ConfRun.h"
 #include "ElevraApplication.h"
 #include "HelpKey.h"
 #include "HelpWindow.h"
 #include "PrintSequence.h"
+#include "RunGrid.h"
 #include "StandWidgets.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     : QWidget(nullptr), data_(paths), port_(paths.DataFolder)
 {
     FormCreate();
+    CreateRunScreen();
     CreateDatabaseScreen();
 }
 
@@ -172,9 +175,8 @@ void TConferenceForm::CreateRightHandControls()
         toggle->setCheckable(true);
         toggle->setFocusPolicy(Qt::NoFocus);
     }
-    // Their windows are not built yet: the buttons are placed and drawn, but offer nothing.
-    for (QPushButton* later : {RunOrderBtn, SetupBtn})
-        later->setEnabled(false);
+    // Its window is not built yet: the button is placed and drawn, but offers nothing.
+    SetupBtn->setEnabled(false);
 
     connect(TakeBtn, &QPushButton::clicked, this, [this] { controller_->TakeBtnClick(); });
     connect(HomeBtn, &QPushButton::clicked, this, [this] { controller_->HomeBtnClick(); });
@@ -182,6 +184,18 @@ void TConferenceForm::CreateRightHandControls()
     connect(ExitBtn, &QPushButton::clicked, this, &TConferenceForm::ExitBtnClick);
     connect(AboutBtn, &QPushButton::clicked, this, &TConferenceForm::AboutBtnClick);
     connect(HelpBtn, &QPushButton::clicked, this, &TConferenceForm::HelpBtnClick);
+}
+
+void TConferenceForm::CreateRunScreen()
+{
+    const RunOrderScreenLinks links{data_.runOrder, data_.Presets, data_.config, data_.paths.RunOrderFolder,
+                                    *controller_, [this](int n) { return data_.Messages[n]; }, *this};
+    runScreen_ = new TConfRunScreen(links, data_.runScreenLayout, this);
+    RunOrderBtn->setChecked(runScreen_->isVisible());
+    connect(RunOrderBtn, &QPushButton::clicked, runScreen_, &QWidget::setVisible);
+    connect(runScreen_, &TConfRunScreen::closed, RunOrderBtn, [this] { RunOrderBtn->setChecked(false); });
+    connect(runScreen_, &TConfRunScreen::printRequested, this,
+            [this] { PrintRunOrder(data_.runOrder.RunOrderList, data_.Presets, runScreen_); });
 }
 
 void TConferenceForm::CreateDatabaseScreen()
@@ -193,6 +207,11 @@ void TConferenceForm::CreateDatabaseScreen()
     connect(DatabaseBtn, &QPushButton::clicked, dataScreen_, &QWidget::setVisible);
     connect(dataScreen_, &TConfDataScreen::closed, DatabaseBtn, [this] { DatabaseBtn->setChecked(false); });
     connect(dataScreen_, &TConfDataScreen::printRequested, this, [this] { PrintDatabase(data_.Presets, dataScreen_); });
+    // The run order shows the database's names, so it follows every change of the entries.
+    connect(&dataScreen_->screen(), &DatabaseScreen::entriesChanged, runScreen_, [this] {
+        if (runScreen_->isVisible())
+            runScreen_->grid().viewport()->update();
+    });
     controller_->SetTakeHandler(this);
 }
 
@@ -203,7 +222,7 @@ void TConferenceForm::ExecuteDatabaseTake(bool local)
 
 void TConferenceForm::ExecuteRunOrderTake()
 {
-    // Nothing asks for it until the run order window exists.
+    runScreen_->screen().ExecuteRunOrderTake();
 }
 
 void TConferenceForm::DdeSend(const QString& text)
@@ -213,9 +232,13 @@ void TConferenceForm::DdeSend(const QString& text)
 
 void TConferenceForm::changeEvent(QEvent* event)
 {
-    // FormActivate: a visible database window shows as a pressed button; nothing is released here.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && dataScreen_ && dataScreen_->isVisible())
-        DatabaseBtn->setChecked(true);
+    // FormActivate: a visible window shows as a pressed button; nothing is released here.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (runScreen_ && runScreen_->isVisible())
+            RunOrderBtn->setChecked(true);
+        if (dataScreen_ && dataScreen_->isVisible())
+            DatabaseBtn->setChecked(true);
+    }
     QWidget::changeEvent(event);
 }
 
@@ -347,6 +370,8 @@ void TConferenceForm::FormCloseQuery()
     }
     data_.config.mainTop = y();
     data_.config.mainLeft = x();
+    data_.runScreenLayout = runScreen_->Layout();
+    data_.runScreenLayout.visible = RunOrderBtn->isChecked();
     data_.databaseLayout = dataScreen_->Layout();
     data_.databaseLayout.visible = DatabaseBtn->isChecked();
     if (unattended_) {

@@ -20,6 +20,7 @@ class QPushButton;
 class QToolButton;
 class ShapeWidget;
 class TConfDataScreen;
+class TConfRunScreen;
 
 // The main window: it owns the program's data, draws the stands from their board and
 // forwards the operator's input to the link cycle.
@@ -36,6 +37,7 @@ public:
     // The outbound prompter link, through which the takes are announced.
     PrompterClient& prompterLink() { return prompterLink_; }
     TConfDataScreen& databaseWindow() { return *dataScreen_; }
+    TConfRunScreen& runOrderWindow() { return *runScreen_; }
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
@@ -69,6 +71,7 @@ private:
     void AboutBtnClick();
     void HelpBtnClick();
     void ShowHelpContext(int context);
+    void CreateRunScreen();
     void CreateDatabaseScreen();
 
     void ExecuteDatabaseTake(bool local) override;
@@ -93,6 +96,7 @@ private:
     CommStandPort port_;
     std::unique_ptr<StandController> controller_;
     PrompterClient prompterLink_{data_.config};
+    TConfRunScreen* runScreen_ = nullptr;
     TConfDataScreen* dataScreen_ = nullptr;
 
     QWidget* BasePanel = nullptr;

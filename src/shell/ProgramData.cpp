@@ -7,6 +7,5 @@ void ProgramData::load()
     RetrieveDatabase(Presets, config.DatabaseFileName);
     runScreenLayout = RetrieveRunScreenLayout(paths.IniFileName);
     runOrder.RunOrderList = RetrieveRunOrderList(paths.IniFileName);
-    runOrder.RunOrderPosition = runOrder.RunOrderList.isEmpty() ? -1 : 1;
     databaseLayout = RetrieveDatabaseLayout(paths.IniFileName);
 }

@@ -1,0 +1,369 @@
+#include "RunGrid.h"
+
+#include "RunOrderScreen.h"
+#include "VantoraDragDrop.h"
+
+#include <QAbstractTableModel>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace {
+
+const QColor Teal(0, 128, 128);
+const QColor Yellow(255, 255, 0);
+const QColor Aqua(0, 255, 255);
+constexpr int TextIndent = 4;
+constexpr int MinimumColumnWidth = RunGrid::DefaultRowHeight + RunGrid::GridLineWidth;
+
+void PaintCell(QPainter* painter, const QRect& rect, const QColor& background, const QColor& textColour,
+               const QString& text)
+{
+    static const QFont font(QStringLiteral("Arial"), 10);
+    painter->save();
+    painter->fillRect(rect, background);
+    painter->setFont(font);
+    painter->setPen(textColour);
+    painter->drawText(rect.adjusted(TextIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    painter->restore();
+}
+
+// One row per entry. The row count follows the list through listChanged, one insertion or
+// removal at a time, so the view keeps its scroll position and column widths.
+class RunGridModel : public QAbstractTableModel {
+public:
+    RunGridModel(RunOrderScreen& screen, QObject* parent)
+        : QAbstractTableModel(parent), screen_(screen), rows_(screen.Count())
+    {
+        connect(&screen_, &RunOrderScreen::listChanged, this, &RunGridModel::FollowList);
+        connect(&screen_, &RunOrderScreen::gridChanged, this, &RunGridModel::RepaintAll);
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows_; }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : RunOrderScreen::ColumnCount;
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        return screen_.CellText(index.row() + 1, index.column());
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+            return {};
+        return screen_.CellText(0, section);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+    }
+
+private:
+    void FollowList()
+    {
+        const int count = screen_.Count();
+        if (count > rows_) {
+            beginInsertRows({}, rows_, count - 1);
+            rows_ = count;
+            endInsertRows();
+        } else if (count < rows_) {
+            beginRemoveRows({}, count, rows_ - 1);
+            rows_ = count;
+            endRemoveRows();
+        }
+        RepaintAll();
+    }
+    void RepaintAll()
+    {
+        if (rows_ > 0)
+            emit dataChanged(index(0, 0), index(rows_ - 1, RunOrderScreen::ColumnCount - 1));
+    }
+
+    RunOrderScreen& screen_;
+    int rows_;
+};
+
+class RunCellDelegate : public QStyledItemDelegate {
+public:
+    RunCellDelegate(RunOrderScreen& screen, QObject* parent) : QStyledItemDelegate(parent), screen_(screen) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QColor background = Qt::white;
+        if (screen_.Highlighted(index.row() + 1, index.column()))
+            background = screen_.RunOrderWindowActive() ? Aqua : option.palette.color(QPalette::Button);
+        PaintCell(painter, option.rect, background, Qt::black, index.data().toString());
+    }
+
+private:
+    RunOrderScreen& screen_;
+};
+
+class RunHeading : public QHeaderView {
+public:
+    explicit RunHeading(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+    {
+        const QRect cell = rect.adjusted(0, 0, -RunGrid::GridLineWidth, -RunGrid::GridLineWidth);
+        painter->fillRect(rect, palette().color(QPalette::Mid));
+        PaintCell(painter, cell, Teal, Yellow, model()->headerData(logicalIndex, Qt::Horizontal).toString());
+    }
+};
+
+bool Droppable(const QDropEvent& event)
+{
+    return event.mimeData() && event.mimeData()->hasFormat(VantoraFormat())
+           && (event.possibleActions() & (Qt::CopyAction | Qt::LinkAction));
+}
+
+} // namespace
+
+RunGrid::RunGrid(RunOrderScreen& screen, QWidget* parent) : QTableView(parent), screen_(screen)
+{
+    setModel(new RunGridModel(screen, this));
+    setItemDelegate(new RunCellDelegate(screen, this));
+
+    auto* heading = new RunHeading(this);
+    setHorizontalHeader(heading);
+    heading->setSectionsClickable(false);
+    heading->setHighlightSections(false);
+    heading->setMinimumSectionSize(GridLineWidth);
+    heading->setSectionResizeMode(QHeaderView::Interactive);
+    heading->setFixedHeight(DefaultRowHeight + GridLineWidth);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(GridLineWidth);
+    verticalHeader()->setDefaultSectionSize(DefaultRowHeight + GridLineWidth);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setWordWrap(false);
+
+    // Drops are taken on the cells and on the heading; nothing else is dragged here.
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    for (QWidget* target : {viewport(), heading->viewport()}) {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+    }
+
+    connect(heading, &QHeaderView::sectionResized, this, [this](int logicalIndex) {
+        if (logicalIndex == 0)
+            FitLastColumn();
+    });
+    connect(&screen_, &RunOrderScreen::currentCellMoved, this,
+            [this](int column, int row) { scrollTo(model()->index(row - 1, column)); });
+
+    SetNumColumnWidth(20);
+}
+
+int RunGrid::NumColumnWidth() const
+{
+    return columnWidth(0) - GridLineWidth;
+}
+
+void RunGrid::SetNumColumnWidth(int width)
+{
+    setColumnWidth(0, std::max(0, width) + GridLineWidth);
+    FitLastColumn();
+}
+
+void RunGrid::FitLastColumn()
+{
+    horizontalScrollBar()->setValue(0);
+    // When the Num column already fills the grid the Identifier column keeps a usable width,
+    // so that it is there again as soon as the window is widened.
+    setColumnWidth(1, std::max(viewport()->width() - columnWidth(0), MinimumColumnWidth));
+}
+
+int RunGrid::DropRowAt(const QWidget* target, QPoint point) const
+{
+    if (target == horizontalHeader()->viewport())
+        return horizontalHeader()->logicalIndexAt(point) < 0 ? -1 : 0;
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() + 1 : -1;
+}
+
+bool RunGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* target = qobject_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (Droppable(*drag)) {
+            drag->setDropAction(drag->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!Droppable(*drop)) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(drop->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+        drop->accept();
+        screen_.DropTextTargetDrop(*drop->mimeData(), DropRowAt(target, drop->position().toPoint()));
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+        // A press on the heading, column resizing included, never starts moving an entry.
+        if (target == horizontalHeader()->viewport())
+            screen_.RunGridMouseDown(0);
+        return false;
+    default:
+        return QTableView::eventFilter(watched, event);
+    }
+}
+
+void RunGrid::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QModelIndex index = indexAt(event->position().toPoint());
+    selecting_ = index.isValid();
+    if (selecting_)
+        screen_.RunGridSelectCell(index.column(), index.row() + 1);
+    screen_.RunGridMouseDown(selecting_ ? index.row() + 1 : -1);
+}
+
+void RunGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!selecting_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    // Dragging is known before the cell changes, so the first row change already carries the entry.
+    screen_.RunGridMouseMove();
+    const QPoint at = event->position().toPoint();
+    // indexAt also finds rows beyond the edges of the view; those are taken one at a time below.
+    QModelIndex index = viewport()->rect().contains(at) ? indexAt(at) : QModelIndex();
+    // Above or below the rows in view the next row not wholly in view is taken, so that every
+    // move there carries the entry or the block one row further and scrolls it into view.
+    if (!index.isValid() && model()->rowCount() > 0 && (at.y() < 0 || at.y() >= viewport()->height())) {
+        const int edge = at.y() < 0 ? rowAt(0) - 1 : RowBelowView();
+        const int column = std::clamp(columnAt(std::clamp(at.x(), 0, viewport()->width() - 1)), 0, 1);
+        index = model()->index(std::clamp(edge, 0, model()->rowCount() - 1), column);
+        scrollTo(index);
+    }
+    if (!index.isValid())
+        return;
+    const int row = index.row() + 1;
+    if (screen_.RangeSelect()) {
+        if (index.column() != screen_.AnchorColumn() || row != screen_.AnchorRow())
+            screen_.MoveAnchor(index.column(), row);
+    } else if (index.column() != screen_.CurrentColumn() || row != screen_.CurrentRow()) {
+        screen_.RunGridSelectCell(index.column(), row);
+    }
+}
+
+void RunGrid::mouseReleaseEvent(QMouseEvent*)
+{
+    selecting_ = false;
+    screen_.RunGridMouseUp();
+    FitLastColumn();
+}
+
+void RunGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        screen_.RunOrderTakeBtnClick();
+}
+
+int RunGrid::RowBelowView() const
+{
+    const int bottom = rowAt(viewport()->height() - 1);
+    if (bottom < 0)
+        return model()->rowCount() - 1;
+    const bool partly = rowViewportPosition(bottom) + rowHeight(bottom) > viewport()->height();
+    return partly ? bottom : bottom + 1;
+}
+
+int RunGrid::RowsPerPage() const
+{
+    return std::max(1, viewport()->height() / (DefaultRowHeight + GridLineWidth));
+}
+
+void RunGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const int count = screen_.Count();
+    if (count == 0)
+        return;
+    const bool extend = (modifiers & Qt::ShiftModifier) && screen_.RangeSelect();
+    int column = extend ? screen_.AnchorColumn() : screen_.CurrentColumn();
+    int row = extend ? screen_.AnchorRow() : screen_.CurrentRow();
+    switch (key) {
+    case Qt::Key_Up: --row; break;
+    case Qt::Key_Down: ++row; break;
+    case Qt::Key_PageUp: row -= RowsPerPage(); break;
+    case Qt::Key_PageDown: row += RowsPerPage(); break;
+    case Qt::Key_Home: row = 1; break;
+    case Qt::Key_End: row = count; break;
+    case Qt::Key_Left: column = 0; break;
+    case Qt::Key_Right: column = 1; break;
+    default: return;
+    }
+    row = std::clamp(row, 1, count);
+    if (extend) {
+        screen_.MoveAnchor(column, row);
+        scrollTo(model()->index(row - 1, column));
+    } else {
+        screen_.RunGridSelectCell(column, row);
+    }
+}
+
+void RunGrid::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Delete:
+        screen_.RunOrderDeleteBtnClick();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        screen_.RunOrderTakeBtnClick();
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        MoveByKey(event->key(), event->modifiers());
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void RunGrid::keyReleaseEvent(QKeyEvent* event)
+{
+    FitLastColumn();
+    QTableView::keyReleaseEvent(event);
+}
+
+bool RunGrid::viewportEvent(QEvent* event)
+{
+    const bool handled = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        FitLastColumn();
+    return handled;
+}

@@ -1,0 +1,240 @@
+#include "RunOrderScreen.h"
+
+#include "AppError.h"
+#include "PrompterAnnouncer.h"
+#include "RunOrderDialogs.h"
+#include "StandController.h"
+#include "VantoraDragDrop.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+std::optional<int> RunOrderEntryIndex(const QString& entry)
+{
+    bool ok = false;
+    const int index = entry.toInt(&ok, 10);
+    if (!ok || index < 0 || index >= PresetCount)
+        return std::nullopt;
+    return index;
+}
+
+RunOrderScreen::RunOrderScreen(const RunOrderScreenLinks& links, RunOrderDialogs& dialogs, QObject* parent)
+    : QObject(parent), links_(links), dialogs_(dialogs)
+{
+    links_.runOrder.RunOrderPosition = list().isEmpty() ? -1 : 1;
+}
+
+void RunOrderScreen::SetRunOrderWindowActive(bool active)
+{
+    runOrderWindowActive_ = active;
+    emit gridChanged();
+}
+
+GridRect RunOrderScreen::Selection() const
+{
+    return GridRect{std::min(currentColumn_, anchorColumn_), std::min(currentRow_, anchorRow_),
+                    std::max(currentColumn_, anchorColumn_), std::max(currentRow_, anchorRow_)};
+}
+
+bool RunOrderScreen::Highlighted(int row, int column) const
+{
+    const GridRect selection = Selection();
+    return row >= 1 && column == selection.left && row >= selection.top && row <= selection.bottom;
+}
+
+QString RunOrderScreen::CellText(int row, int column) const
+{
+    if (row == 0)
+        return column == 0 ? QStringLiteral("Num") : QStringLiteral("Identifier");
+    if (row < 1 || row > Count())
+        return {};
+    if (column == 0)
+        return QString::number(row);
+    // An entry that names no speaker shows entry 0's name, and cannot be taken.
+    const int index = RunOrderEntryIndex(links_.runOrder.RunOrderList[row - 1]).value_or(0);
+    return links_.presets[static_cast<size_t>(index)].preset_id;
+}
+
+QString RunOrderScreen::ShowRunOrderCaption() const
+{
+    QString name = QFileInfo(links_.config.RunOrderFileName).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot >= 0)
+        name.truncate(dot);
+    return QStringLiteral("Run Order: ") + name;
+}
+
+bool RunOrderScreen::PositionInList() const
+{
+    const int position = RunOrderPosition();
+    return !links_.runOrder.RunOrderList.isEmpty() && position >= 1 && position <= Count();
+}
+
+std::optional<std::pair<int, int>> RunOrderScreen::SelectedRows() const
+{
+    const GridRect selection = Selection();
+    const int top = std::max(selection.top, 1);
+    const int bottom = std::min(selection.bottom, Count());
+    if (top > bottom)
+        return std::nullopt;
+    return std::make_pair(top, bottom);
+}
+
+void RunOrderScreen::RunGridSelectCell(int column, int row)
+{
+    if (row < 1 || row > Count() || column < 0 || column >= ColumnCount)
+        return;
+    rangeSelect_ = column == 0;
+    if (rowDragging_ && PositionInList())
+        list().move(RunOrderPosition() - 1, row - 1);
+    currentColumn_ = anchorColumn_ = column;
+    currentRow_ = anchorRow_ = row;
+    links_.runOrder.RunOrderPosition = row;
+    emit currentCellMoved(column, row);
+    emit gridChanged();
+}
+
+void RunOrderScreen::MoveAnchor(int column, int row)
+{
+    if (!rangeSelect_ || row < 1 || row > Count() || column < 0 || column >= ColumnCount)
+        return;
+    anchorColumn_ = column;
+    anchorRow_ = row;
+    emit gridChanged();
+}
+
+void RunOrderScreen::RunGridMouseDown(int row)
+{
+    rowPressed_ = row >= 1;
+}
+
+void RunOrderScreen::RunGridMouseMove()
+{
+    if (rowPressed_)
+        rowDragging_ = true;
+}
+
+void RunOrderScreen::RunGridMouseUp()
+{
+    rowPressed_ = false;
+    rowDragging_ = false;
+}
+
+void RunOrderScreen::DropTextTargetDrop(const QMimeData& drop, int row)
+{
+    const std::optional<int> index = ReceivedEntryIndex(drop);
+    if (!index)
+        return;
+    const QString entry = QString::number(*index);
+    const int r = row == 0 ? 1 : row;
+    if (r != -1 && !list().isEmpty() && r <= Count()) {
+        list().insert(r - 1, entry);
+    } else {
+        list().append(entry);
+        links_.runOrder.RunOrderPosition = 1;
+        currentColumn_ = anchorColumn_ = 0;
+        currentRow_ = anchorRow_ = 1;
+        rangeSelect_ = true;
+    }
+    links_.runOrder.RunOrderChanged = true;
+    emit listChanged();
+}
+
+void RunOrderScreen::RunOrderCopyBtnClick()
+{
+    const auto rows = SelectedRows();
+    if (!PositionInList() || !rows)
+        return;
+    const auto [top, bottom] = *rows;
+    const QStringList copies = list().mid(top - 1, bottom - top + 1);
+    QStringList& entries = list();
+    entries.insert(bottom, copies.size(), QString());
+    std::copy(copies.begin(), copies.end(), entries.begin() + bottom);
+    emit listChanged();
+}
+
+void RunOrderScreen::RunOrderDeleteBtnClick()
+{
+    const auto rows = SelectedRows();
+    if (!PositionInList() || !rows)
+        return;
+    if (!dialogs_.Confirm(links_.message(5)))
+        return;
+    const auto [top, bottom] = *rows;
+    list().remove(top - 1, bottom - top + 1);
+    emit listChanged();
+}
+
+void RunOrderScreen::RunOrderClearBtnClick()
+{
+    if (list().isEmpty())
+        return;
+    if (!dialogs_.Confirm(links_.message(6) + u'?'))
+        return;
+    list().clear();
+    emit listChanged();
+}
+
+void RunOrderScreen::RunOrderTakeBtnClick()
+{
+    if (PositionInList())
+        links_.controller.SetPendingCommand(pcRunOrderTake);
+}
+
+void RunOrderScreen::ExecuteRunOrderTake()
+{
+    // The list may have changed since the take was asked for.
+    if (!PositionInList())
+        return;
+    const int position = RunOrderPosition();
+    const std::optional<int> index = RunOrderEntryIndex(list()[position - 1]);
+    if (!index)
+        return;
+    const TPreset& speaker = links_.presets[static_cast<size_t>(*index)];
+    StandController& controller = links_.controller;
+    for (int n = 0; n < controller.Board().StandsDisplayed() && n < int(speaker.preset.size()); ++n) {
+        const int height = speaker.preset[static_cast<size_t>(n)];
+        controller.SetDataText(n, QString::number(height));
+        controller.StoreTarget(n, height);
+        controller.SetTargetHeight(n);
+        controller.SendHeightCommand(n);
+    }
+    controller.SetCurrentSpeaker(QString::number(position) + QStringLiteral(" : ") + speaker.preset_id);
+    links_.announcer.DdeSend(links_.message(17) + u' ' + speaker.preset_id);
+}
+
+void RunOrderScreen::RunOrderRetrieveBtnClick()
+{
+    const QString chosen = dialogs_.OpenRunOrderDialog(links_.runOrderFolder);
+    if (chosen.isEmpty())
+        return;
+    // A name that does not exist starts an empty run order under it; one that exists but cannot
+    // be read leaves everything as it was, rather than a list under a name it did not come from.
+    QStringList entries;
+    if (QFileInfo::exists(chosen) && !(QFileInfo(chosen).isFile() && LoadRunOrderFile(entries, chosen))) {
+        dialogs_.ShowFailure(QStringLiteral("Unable to read ") + chosen);
+        return;
+    }
+    links_.config.RunOrderFileName = chosen;
+    emit captionChanged(ShowRunOrderCaption());
+    list() = entries;
+    emit listChanged();
+}
+
+void RunOrderScreen::RunOrderSaveBtnClick()
+{
+    const QString chosen = dialogs_.SaveRunOrderDialog(links_.runOrderFolder, links_.config.RunOrderFileName);
+    if (chosen.isEmpty())
+        return;
+    // The name, the caption and the changed flag move on only once the list is on disk.
+    try {
+        WriteRunOrderFile(list(), chosen);
+    } catch (const AppError& error) {
+        dialogs_.ShowFailure(error.text());
+        return;
+    }
+    links_.config.RunOrderFileName = chosen;
+    emit captionChanged(ShowRunOrderCaption());
+    links_.runOrder.RunOrderChanged = false;
+}

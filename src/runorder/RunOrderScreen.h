@@ -1,0 +1,117 @@
+#pragma once
+
+#include "Configuration.h"
+#include "RunOrder.h"
+#include "SpeakerDatabase.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class PrompterAnnouncer;
+class QMimeData;
+class RunOrderDialogs;
+class StandController;
+
+// What the run order window works on; all of it is owned by the main window.
+struct RunOrderScreenLinks {
+    RunOrder& runOrder;
+    const PresetTable& presets;
+    Configuration& config;  // RunOrderFileName
+    QString runOrderFolder;
+    StandController& controller;
+    std::function<QString(int)> message;  // the message table
+    PrompterAnnouncer& announcer;
+};
+
+// A block of grid cells, corners included.
+struct GridRect {
+    int left = 0;
+    int top = 1;
+    int right = 0;
+    int bottom = 1;
+};
+
+// The database index an entry names: its decimal value when that lies within 0..49, and
+// nothing for any other text, so that no entry ever reaches outside the speaker table.
+std::optional<int> RunOrderEntryIndex(const QString& entry);
+
+// The state and the rules of the run order window: the grid's current cell and selection, the
+// moving of an entry with the mouse, the drop of a speaker and every button. Grid rows count
+// from 1 (row 0 is the heading) and show list entry row − 1; column 0 is Num, 1 Identifier.
+class RunOrderScreen : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ColumnCount = 2;
+
+    RunOrderScreen(const RunOrderScreenLinks& links, RunOrderDialogs& dialogs, QObject* parent = nullptr);
+
+    int Count() const { return int(links_.runOrder.RunOrderList.size()); }
+    int RunOrderPosition() const { return links_.runOrder.RunOrderPosition; }
+    bool RunOrderChanged() const { return links_.runOrder.RunOrderChanged; }
+    bool RunOrderWindowActive() const { return runOrderWindowActive_; }
+    void SetRunOrderWindowActive(bool active);
+    bool RowPressed() const { return rowPressed_; }
+    bool RowDragging() const { return rowDragging_; }
+    // On while the current cell is in the Num column: moving the anchor then selects a block.
+    bool RangeSelect() const { return rangeSelect_; }
+    int CurrentColumn() const { return currentColumn_; }
+    int CurrentRow() const { return currentRow_; }
+    int AnchorColumn() const { return anchorColumn_; }
+    int AnchorRow() const { return anchorRow_; }
+    GridRect Selection() const;
+    // Drawn highlighted: in the selection's left column and within its rows.
+    bool Highlighted(int row, int column) const;
+    QString CellText(int row, int column) const;
+
+    // "Run Order: " and the file name of RunOrderFileName without its extension.
+    QString ShowRunOrderCaption() const;
+
+    // The grid's current cell changes to (column, row), by mouse or keyboard.
+    void RunGridSelectCell(int column, int row);
+    // Extends the selection to (column, row) without changing the current cell; only while
+    // RangeSelect is on.
+    void MoveAnchor(int column, int row);
+    // A press on grid row `row`: 0 for the heading, −1 where there is no row.
+    void RunGridMouseDown(int row);
+    void RunGridMouseMove();
+    void RunGridMouseUp();
+
+    // A drop onto grid row `row` (0 the heading, −1 below the rows or outside the cells).
+    void DropTextTargetDrop(const QMimeData& drop, int row);
+
+    void RunOrderCopyBtnClick();
+    void RunOrderDeleteBtnClick();
+    void RunOrderClearBtnClick();
+    void RunOrderTakeBtnClick();
+    void RunOrderRetrieveBtnClick();
+    void RunOrderSaveBtnClick();
+    void ExecuteRunOrderTake();
+
+signals:
+    // The entries changed, their number perhaps with them.
+    void listChanged();
+    // Only what is drawn changed.
+    void gridChanged();
+    void captionChanged(const QString& caption);
+    // The current cell moved; the grid keeps it in view.
+    void currentCellMoved(int column, int row);
+
+private:
+    QStringList& list() { return links_.runOrder.RunOrderList; }
+    bool PositionInList() const;
+    // The selected rows that hold entries, or nothing.
+    std::optional<std::pair<int, int>> SelectedRows() const;
+
+    RunOrderScreenLinks links_;
+    RunOrderDialogs& dialogs_;
+    int currentColumn_ = 0;
+    int currentRow_ = 1;
+    int anchorColumn_ = 0;
+    int anchorRow_ = 1;
+    bool rangeSelect_ = true;
+    bool rowPressed_ = false;
+    bool rowDragging_ = false;
+    bool runOrderWindowActive_ = false;
+};
