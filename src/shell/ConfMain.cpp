@@ -6,11 +6,13 @@
 #include "ElevraApplication.h"
 #include "HelpKey.h"
 #include "HelpWindow.h"
+#include "PortPermission.h"
 #include "PrintSequence.h"
 #include "StandWidgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -289,8 +291,12 @@ void TConferenceForm::LayoutControls()
 
 void TConferenceForm::ShowPortFailure(int portNumber)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                    data_.Messages[16] + u' ' + QString::number(portNumber), QMessageBox::Ok, this);
+    QString text = data_.Messages[16] + u' ' + QString::number(portNumber);
+    const std::string permission = serial::PortPermissionLine("COM" + std::to_string(portNumber),
+                                                              QFile::encodeName(data_.paths.DataFolder).toStdString());
+    if (!permission.empty())
+        text += u'\n' + QString::fromStdString(permission);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok, this);
     box.exec();
 }
 
