@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,8 +26,10 @@ std::string PortPermissionLine(const std::string& portName, const std::filesyste
     if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0 || errno != EACCES)
         return {};
     const std::string what = device.string() + " may only be opened";
-    if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
-        return what + " by its owner.";
+    if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+        const struct passwd* owner = ::getpwuid(status.st_uid);
+        return what + " by its owner, " + (owner ? owner->pw_name : std::to_string(status.st_uid)) + ".";
+    }
     const struct group* entry = ::getgrgid(status.st_gid);
     return what + " by the members of the group " + (entry ? entry->gr_name : std::to_string(status.st_gid)) + ".";
 }

@@ -42,7 +42,8 @@ private slots:
     void onlyLeftButtonAloneDrags();
     void enterTakesAndCaptionsComeFromMessages();
     void portThatDoesNotOpenIsReported();
-    void portClosedToThisUserNamesItsDeviceAndGroup();
+    void portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt_data();
+    void portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt();
 };
 
 void TestConferenceForm::widthFollowsStandCount_data()
@@ -203,14 +204,24 @@ void TestConferenceForm::portThatDoesNotOpenIsReported()
     QCOMPARE(form.controller().PendingCommand(), quint8(pcNone));
 }
 
-void TestConferenceForm::portClosedToThisUserNamesItsDeviceAndGroup()
+void TestConferenceForm::portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt_data()
 {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("mayOpen");
+    QTest::newRow("its group") << 0060 << "the members of the group %group";
+    QTest::newRow("nobody but its owner") << 0000 << "its owner, %owner";
+}
+
+void TestConferenceForm::portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, mayOpen);
     DataFolder folder;
     TConferenceForm form(folder.paths());
     QVERIFY(form.controller().CommsOpen());
     form.port().StopComm();
     const QString device = QFileInfo(folder.path("ports/COM1")).canonicalFilePath();
-    QVERIFY(::chmod(QFile::encodeName(device).constData(), 0060) == 0);  // its group alone may open it
+    QVERIFY(::chmod(QFile::encodeName(device).constData(), mode_t(mode)) == 0);
     // Permissions do not stop root, who tries the reopen as a user of no group.
     QVERIFY(::chmod(QFile::encodeName(folder.dataFolder() + "../..").constData(), 0755) == 0);
     const bool asRoot = ::geteuid() == 0;
@@ -219,9 +230,8 @@ void TestConferenceForm::portClosedToThisUserNamesItsDeviceAndGroup()
         ModalAnswerer operatorAnswers;
         form.controller().StartComms(true);
         QVERIFY(!asRoot || (::seteuid(0) == 0 && ::setegid(0) == 0));
-        QCOMPARE(operatorAnswers.seen, QStringList{"Unable to open Com Port 1\n" + device
-                                                   + " may only be opened by the members of the group "
-                                                   + QFileInfo(device).group() + "."});
+        mayOpen.replace("%group", QFileInfo(device).group()).replace("%owner", QFileInfo(device).owner());
+        QCOMPARE(operatorAnswers.seen, QStringList{"Unable to open Com Port 1\n" + device + " may only be opened by " + mayOpen + "."});
     }
     QVERIFY(!form.controller().CommsOpen());
     ModalAnswerer operatorAnswers;
