@@ -123,7 +123,9 @@ Replaced replaceWhole(const fs::path& file, const fs::path& temporary, const Fol
     if (fd < 0)
         return folderNotWritable(errno) ? Replaced::NotHere : Replaced::Failed;
     struct stat created {};
-    if (keep.group && (::fstat(fd, &created) != 0 || (created.st_gid != *keep.group && ::fchown(fd, static_cast<uid_t>(-1), *keep.group) != 0))) {
+    const bool groupKept = !keep.group || (::fstat(fd, &created) == 0 && created.st_gid == *keep.group)
+                           || ::fchown(fd, static_cast<uid_t>(-1), *keep.group) == 0;
+    if (!groupKept) {
         ::close(fd);
         ::unlink(temporary.c_str());
         return Replaced::NotHere;
