@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation fp-utils libchm-dev libcups2-dev
   xvfb xauth imagemagick poppler-utils
+  dpkg-dev file adduser librsvg2-bin lintian desktop-file-utils appstream
 )
 
 missing=()

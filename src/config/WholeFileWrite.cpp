@@ -1,6 +1,7 @@
 #include "WholeFileWrite.h"
 
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -99,19 +100,38 @@ bool folderNotWritable(int error)
     return error == EACCES || error == EPERM || error == EROFS;
 }
 
-enum class Replaced { Done, FolderNotWritable, Failed };
+// NotHere: the file cannot be replaced by a new one of this user that keeps its group and mode,
+// because the folder is closed to this user or the group is not one of this user's.
+enum class Replaced { Done, NotHere, Failed };
+
+// The group and mode that the new file must have: those of the file it replaces, or for a new
+// file the folder's choice of group (a set-group-id folder passes its own on) and read and write
+// for the group, so that the others of a shared data folder can save it in their turn.
+struct Keep {
+    std::optional<gid_t> group;
+    mode_t mode = 0664;
+};
 
 Replaced replaceWhole(const fs::path& file, const fs::path& temporary, const FolderLock& folder,
-                      std::string_view content, mode_t mode)
+                      std::string_view content, const Keep& keep)
 {
     // A leftover of an interrupted write goes first; O_EXCL then makes sure that nothing planted
     // under the temporary name (a link elsewhere) receives the content.
     if (::unlink(temporary.c_str()) != 0 && errno != ENOENT)
-        return folderNotWritable(errno) ? Replaced::FolderNotWritable : Replaced::Failed;
+        return folderNotWritable(errno) ? Replaced::NotHere : Replaced::Failed;
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        return folderNotWritable(errno) ? Replaced::FolderNotWritable : Replaced::Failed;
-    const bool written = writeAllAt(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+        return folderNotWritable(errno) ? Replaced::NotHere : Replaced::Failed;
+    struct stat created {};
+    const bool groupKept = !keep.group || (::fstat(fd, &created) == 0 && created.st_gid == *keep.group)
+                           || ::fchown(fd, static_cast<uid_t>(-1), *keep.group) == 0;
+    if (!groupKept) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return Replaced::NotHere;
+    }
+    // The mode goes on after the group: a change of group clears the set-group-id bit.
+    const bool written = writeAllAt(fd, content) && ::fchmod(fd, keep.mode) == 0 && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), file.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return Replaced::Failed;
@@ -156,16 +176,17 @@ bool writeWholeFile(const fs::path& path, std::string_view content)
 
     struct stat status {};
     const bool exists = ::stat(file.c_str(), &status) == 0;
-    // A replacement would be a new inode of this user: the other names of a hard-linked file
-    // would keep the old content, and another user's file would change hands.
-    const bool inPlace = exists && (status.st_nlink > 1 || status.st_uid != ::geteuid() || status.st_gid != ::getegid());
+    // A replacement is a new inode of this user: the other names of a hard-linked file would
+    // keep the old content, and another user's file would change hands.
+    const bool inPlace = exists && (status.st_nlink > 1 || status.st_uid != ::geteuid());
     if (!inPlace) {
-        switch (replaceWhole(file, temporary, lock, content, exists ? status.st_mode & 07777 : 0644)) {
+        const Keep keep = exists ? Keep{status.st_gid, status.st_mode & 07777} : Keep{};
+        switch (replaceWhole(file, temporary, lock, content, keep)) {
         case Replaced::Done:
             return true;
         case Replaced::Failed:
             return false;
-        case Replaced::FolderNotWritable:
+        case Replaced::NotHere:
             if (!exists)
                 return false;
             break;

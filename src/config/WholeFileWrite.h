@@ -8,11 +8,14 @@
 //
 // A symbolic link is followed: the file it points to is written and the link stays. A file is
 // replaced whole (a temporary file beside it, renamed over it) when that keeps everything the
-// file is; otherwise it is rewritten in place: a file with more than one hard link, so that all
-// its names see the new content; a file of another user, so that it keeps its owner; a file in
-// a folder this user may not write. A kill at any moment leaves a replaced file old or new, and
-// a file rewritten in place old, new, or new followed by a tail of the old content (for content
-// of up to one page; see rewriteInPlace).
+// file is: its owner, group and mode. Otherwise it is rewritten in place: a file with more than
+// one hard link, so that all its names see the new content; a file of another user, so that it
+// keeps its owner; a file of a group this user is not in; a file in a folder this user may not
+// write. A new file is readable and writable by its group (mode 0664), which a set-group-id
+// folder chooses, so that operators who share a data folder can each save what another saved.
+// A kill at any moment leaves a replaced file old or new, and a file rewritten in place old,
+// new, or new followed by a tail of the old content (for content of up to one page; see
+// rewriteInPlace).
 //
 // The temporary file has one fixed name per file, so an interrupted write leaves at most one,
 // and the next write of that file takes it away.

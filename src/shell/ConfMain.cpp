@@ -7,12 +7,14 @@
 #include "ElevraApplication.h"
 #include "HelpKey.h"
 #include "HelpWindow.h"
+#include "PortPermission.h"
 #include "PrintSequence.h"
 #include "RunGrid.h"
 #include "StandWidgets.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -312,8 +314,12 @@ void TConferenceForm::LayoutControls()
 
 void TConferenceForm::ShowPortFailure(int portNumber)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                    data_.Messages[16] + u' ' + QString::number(portNumber), QMessageBox::Ok, this);
+    QString text = data_.Messages[16] + u' ' + QString::number(portNumber);
+    const std::string permission = serial::PortPermissionLine("COM" + std::to_string(portNumber),
+                                                              QFile::encodeName(data_.paths.DataFolder).toStdString());
+    if (!permission.empty())
+        text += u'\n' + QString::fromStdString(permission);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -1,12 +1,17 @@
 #include "ElevraApplication.h"
 
 #include <QDialog>
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
 ElevraApplication::ElevraApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Vantora"));
+    // What the installed desktop entry and icon are called, so that the desktop shows the
+    // program's windows under its own entry and icon.
+    setDesktopFileName(QStringLiteral("invalid.elevra.Elevra"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("elevra")));
 }
 
 bool ElevraApplication::notify(QObject* receiver, QEvent* event)

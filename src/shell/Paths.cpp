@@ -1,6 +1,7 @@
 #include "Paths.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 QString withSlash(QString folder)
@@ -24,9 +25,21 @@ Paths Paths::forFolders(const QString& exeFolder, const QString& commonDataFolde
     return p;
 }
 
+QString commonAppDataFolder(const QString& searchPath)
+{
+    QStringList folders;
+    for (const QString& folder : searchPath.split(':', Qt::SkipEmptyParts))
+        if (QDir::isAbsolutePath(folder))
+            folders << folder;
+    if (folders.isEmpty())
+        folders = QStringList{QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+    for (const QString& folder : folders)
+        if (QFileInfo(withSlash(folder) + QStringLiteral("Quillon/Vantora")).isDir())
+            return folder;
+    return folders.first();
+}
+
 QString commonAppDataFolder()
 {
-    const QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
-    const QString first = dirs.section(':', 0, 0);
-    return first.isEmpty() ? QStringLiteral("/usr/local/share") : first;
+    return commonAppDataFolder(qEnvironmentVariable("XDG_DATA_DIRS"));
 }

@@ -15,6 +15,10 @@ struct Paths {
     static Paths forFolders(const QString& exeFolder, const QString& commonDataFolder);
 };
 
-// The system's common application-data folder: the first folder of $XDG_DATA_DIRS, or
-// /usr/local/share when that is unset or empty.
-QString commonAppDataFolder();
+// The system's common application-data folder. Desktop sessions put their own folders in front
+// of $XDG_DATA_DIRS, so it is read as the search path it is: the first of its folders that holds
+// "Quillon/Vantora/", or its first folder when none does (where the missing files are then
+// looked for). Relative and empty entries are not folders of the path; a path without any
+// stands for "/usr/local/share:/usr/share".
+QString commonAppDataFolder(const QString& searchPath);
+QString commonAppDataFolder();  // from $XDG_DATA_DIRS

@@ -6,22 +6,27 @@
 //                                                    "short" and 40 entries 0 to 39
 //   file_writer [--user UID] runorder PATH ENTRY...  writes a run order file once
 //
-// --user drops to that user and group first (only root may ask for it).
+// --user drops to that user and group first (only root may ask for it); --user UID:GID also
+// keeps the group GID as the user's only supplementary group.
 #include "AppError.h"
 #include "IniFile.h"
 #include "RunOrder.h"
 
 #include <cstdio>
 #include <grp.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-bool dropTo(uid_t id)
+bool dropTo(const std::string& user)
 {
-    return ::setgroups(0, nullptr) == 0 && ::setgid(id) == 0 && ::setuid(id) == 0;
+    const auto colon = user.find(':');
+    const auto id = static_cast<uid_t>(std::stoul(user.substr(0, colon)));
+    const auto group = colon == std::string::npos ? std::nullopt : std::optional(static_cast<gid_t>(std::stoul(user.substr(colon + 1))));
+    return ::setgroups(group ? 1 : 0, group ? &*group : nullptr) == 0 && ::setgid(id) == 0 && ::setuid(id) == 0;
 }
 
 [[noreturn]] void profileLoop(const QString& path)
@@ -44,7 +49,7 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 2 && args[0] == "--user") {
-        if (!dropTo(static_cast<uid_t>(std::stoul(args[1])))) {
+        if (!dropTo(args[1])) {
             std::perror("file_writer: cannot change user");
             return 2;
         }

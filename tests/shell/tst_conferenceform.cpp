@@ -8,6 +8,10 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // The main window as the operator sees it, on the offscreen platform.
 class TestConferenceForm : public QObject {
     Q_OBJECT
@@ -38,6 +42,8 @@ private slots:
     void onlyLeftButtonAloneDrags();
     void enterTakesAndCaptionsComeFromMessages();
     void portThatDoesNotOpenIsReported();
+    void portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt_data();
+    void portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt();
 };
 
 void TestConferenceForm::widthFollowsStandCount_data()
@@ -196,6 +202,40 @@ void TestConferenceForm::portThatDoesNotOpenIsReported()
     QVERIFY(!form.controller().CommsOpen());
     control<QPushButton>(form, "TakeBtn")->click();
     QCOMPARE(form.controller().PendingCommand(), quint8(pcNone));
+}
+
+void TestConferenceForm::portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("mayOpen");
+    QTest::newRow("its group") << 0060 << "the members of the group %group";
+    QTest::newRow("nobody but its owner") << 0000 << "its owner, %owner";
+}
+
+void TestConferenceForm::portClosedToThisUserNamesItsDeviceAndWhoMayOpenIt()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, mayOpen);
+    DataFolder folder;
+    TConferenceForm form(folder.paths());
+    QVERIFY(form.controller().CommsOpen());
+    form.port().StopComm();
+    const QString device = QFileInfo(folder.path("ports/COM1")).canonicalFilePath();
+    QVERIFY(::chmod(QFile::encodeName(device).constData(), mode_t(mode)) == 0);
+    // Permissions do not stop root, who tries the reopen as a user of no group.
+    QVERIFY(::chmod(QFile::encodeName(folder.dataFolder() + "../..").constData(), 0755) == 0);
+    const bool asRoot = ::geteuid() == 0;
+    QVERIFY(!asRoot || (::setgroups(0, nullptr) == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0));
+    {
+        ModalAnswerer operatorAnswers;
+        form.controller().StartComms(true);
+        QVERIFY(!asRoot || (::seteuid(0) == 0 && ::setegid(0) == 0));
+        mayOpen.replace("%group", QFileInfo(device).group()).replace("%owner", QFileInfo(device).owner());
+        QCOMPARE(operatorAnswers.seen, QStringList{"Unable to open Com Port 1\n" + device + " may only be opened by " + mayOpen + "."});
+    }
+    QVERIFY(!form.controller().CommsOpen());
+    ModalAnswerer operatorAnswers;
+    QVERIFY(form.close());
 }
 
 int main(int argc, char** argv)
