@@ -9,6 +9,7 @@
 #include "StandController.h"
 #include "TakeHandler.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -20,6 +21,8 @@ class QPushButton;
 class QToolButton;
 class ShapeWidget;
 class TConfDataScreen;
+class TSetupScreen;
+struct SetupSettings;
 
 // The main window: it owns the program's data, draws the stands from their board and
 // forwards the operator's input to the link cycle.
@@ -70,6 +73,8 @@ private:
     void HelpBtnClick();
     void ShowHelpContext(int context);
     void CreateDatabaseScreen();
+    void SetupBtnClick();
+    void ApplySetup(const SetupSettings& settings, bool reopenPort);
 
     void ExecuteDatabaseTake(bool local) override;
     void ExecuteRunOrderTake() override;
@@ -94,6 +99,7 @@ private:
     std::unique_ptr<StandController> controller_;
     PrompterClient prompterLink_{data_.config};
     TConfDataScreen* dataScreen_ = nullptr;
+    QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};
