@@ -55,19 +55,8 @@ TSetupScreen::TSetupScreen(const SetupLinks& links, QWidget* parent)
     setModal(false);
     setFont(QFont(QStringLiteral("Arial"), 8));
 
-    HcBox = control<QGroupBox>(this, "HcBox", {8, 2, 185, 54});
-    SerialHandControlBtn = control<QRadioButton>(HcBox, "SerialHandControlBtn", {8, 16, 113, 17});
-    UsbHandControlBtn = control<QRadioButton>(HcBox, "UsbHandControlBtn", {8, 34, 113, 17});
-    ComPortNumberData = control<QLineEdit>(this, "ComPortNumberData", {8, 60, 29, 21});
-    ComPortNumberData->setInputMask(QStringLiteral("000; "));
-    ComPortNumberLabel = label(this, "ComPortNumberLabel", 48, 64);
-    StandCountData = control<QLineEdit>(this, "StandCountData", {8, 84, 32, 21});
-    StandCountData->setInputMask(QStringLiteral("0; "));
-    StandCountLabel = label(this, "StandCountLabel", 48, 88);
-    DbBox = control<QGroupBox>(this, "DbBox", {8, 108, 185, 54});
-    DatabaseFromPresetBox = control<QRadioButton>(DbBox, "DatabaseFromPresetBox", {8, 16, 169, 17});
-    DatabaseFromTargetBox = control<QRadioButton>(DbBox, "DatabaseFromTargetBox", {8, 34, 169, 17});
-    TelvioLinkEnabledCheckBox = control<QCheckBox>(this, "TelvioLinkEnabledCheckBox", {8, 168, 241, 17});
+    // Created in their tab order: OK, Cancel, the two fields, the database choice, the
+    // hand-control choice, the link flag.
     OkBtn = control<QPushButton>(this, "OkBtn", {200, 8, 49, 25});
     OkBtn->setText(QStringLiteral("OK"));
     OkBtn->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
@@ -77,15 +66,19 @@ TSetupScreen::TSetupScreen(const SetupLinks& links, QWidget* parent)
     CancelBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     for (QPushButton* b : {OkBtn, CancelBtn})
         b->setIconSize(QSize(12, 12));
-
-    setTabOrder(OkBtn, CancelBtn);
-    setTabOrder(CancelBtn, ComPortNumberData);
-    setTabOrder(ComPortNumberData, StandCountData);
-    setTabOrder(StandCountData, DatabaseFromPresetBox);
-    setTabOrder(DatabaseFromPresetBox, DatabaseFromTargetBox);
-    setTabOrder(DatabaseFromTargetBox, SerialHandControlBtn);
-    setTabOrder(SerialHandControlBtn, UsbHandControlBtn);
-    setTabOrder(UsbHandControlBtn, TelvioLinkEnabledCheckBox);
+    ComPortNumberData = control<QLineEdit>(this, "ComPortNumberData", {8, 60, 29, 21});
+    ComPortNumberData->setInputMask(QStringLiteral("000; "));
+    ComPortNumberLabel = label(this, "ComPortNumberLabel", 48, 64);
+    StandCountData = control<QLineEdit>(this, "StandCountData", {8, 84, 32, 21});
+    StandCountData->setInputMask(QStringLiteral("0; "));
+    StandCountLabel = label(this, "StandCountLabel", 48, 88);
+    DbBox = control<QGroupBox>(this, "DbBox", {8, 108, 185, 54});
+    DatabaseFromPresetBox = control<QRadioButton>(DbBox, "DatabaseFromPresetBox", {8, 16, 169, 17});
+    DatabaseFromTargetBox = control<QRadioButton>(DbBox, "DatabaseFromTargetBox", {8, 34, 169, 17});
+    HcBox = control<QGroupBox>(this, "HcBox", {8, 2, 185, 54});
+    SerialHandControlBtn = control<QRadioButton>(HcBox, "SerialHandControlBtn", {8, 16, 113, 17});
+    UsbHandControlBtn = control<QRadioButton>(HcBox, "UsbHandControlBtn", {8, 34, 113, 17});
+    TelvioLinkEnabledCheckBox = control<QCheckBox>(this, "TelvioLinkEnabledCheckBox", {8, 168, 241, 17});
 
     connect(SerialHandControlBtn, &QRadioButton::clicked, this, &TSetupScreen::UpdateHandControl);
     connect(UsbHandControlBtn, &QRadioButton::clicked, this, &TSetupScreen::UpdateHandControl);
@@ -124,6 +117,7 @@ void TSetupScreen::FormCreate()
     TelvioLinkEnabledCheckBox->setChecked(s.PrompterLinkEnabled);
 
     setFixedSize(ClientWidth, ClientHeight);
+    OkBtn->setFocus();
     show();
     // Windows version class 7 sizes the outer window, whose frame is known once it is shown.
     // No other platform has that class.

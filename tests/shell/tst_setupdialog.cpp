@@ -39,6 +39,16 @@ class TestSetupDialog : public QObject {
         return form.findChild<TSetupScreen*>();
     }
 
+    // What the operator types goes to the dialog's focused control.
+    static void typeInto(TSetupScreen* setup, const QString& text)
+    {
+        QTest::keyClick(setup->focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        if (text.isEmpty())
+            QTest::keyClick(setup->focusWidget(), Qt::Key_Delete);
+        QTest::keyClicks(setup->focusWidget(), text);
+        QTest::keyClick(setup->focusWidget(), Qt::Key_Tab);
+    }
+
     static Configuration settings(TConferenceForm& form) { return form.programData().config; }
 
     static bool hungUp(int farEnd)
@@ -109,8 +119,12 @@ void TestSetupDialog::okStoresTheFieldsAndReopensThePort()
     // No adapter on this machine: USB cannot be chosen.
     QVERIFY(!control<QRadioButton>(setup, "UsbHandControlBtn")->isEnabled());
 
-    portField->setText(port);
-    control<QLineEdit>(setup, "StandCountData")->setText(stands);
+    // From OK past Cancel to the port field, then the stand count.
+    QCOMPARE(setup->focusWidget(), control<QWidget>(setup, "OkBtn"));
+    QTest::keyClick(setup->focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(setup->focusWidget(), Qt::Key_Tab);
+    typeInto(setup, port);
+    typeInto(setup, stands);
     control<QRadioButton>(setup, "DatabaseFromTargetBox")->click();
     control<QCheckBox>(setup, "TelvioLinkEnabledCheckBox")->click();
     ModalAnswerer operatorAnswers;
