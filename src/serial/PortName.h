@@ -13,4 +13,10 @@ namespace serial {
 std::optional<std::filesystem::path> ResolvePortName(const std::string& portName,
                                                      const std::filesystem::path& linkFolder);
 
+// The other way round: the n for which "COMn" names `device` by the rule above. A ports/COMn
+// link to the device comes first (the lowest n when several point there); a range number
+// counts only while no link of that name takes it over.
+std::optional<int> PortNumberOfDevice(const std::filesystem::path& device,
+                                      const std::filesystem::path& linkFolder);
+
 }  // namespace serial

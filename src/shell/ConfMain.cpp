@@ -10,7 +10,9 @@
 #include "PortPermission.h"
 #include "PrintSequence.h"
 #include "RunGrid.h"
+#include "Setup.h"
 #include "StandWidgets.h"
+#include "UsbPortFinder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,6 +25,12 @@
 
 using namespace StandLayout;
 
+namespace {
+// No Windows version class applies on this platform.
+constexpr int WindowsVersion = 0;
+constexpr const char* UsbDevicesFolder = "/sys/bus/usb/devices";
+} // namespace
+
 TConferenceForm::TConferenceForm(const Paths& paths)
     : QWidget(nullptr), data_(paths), port_(paths.DataFolder)
 {
@@ -33,6 +41,8 @@ TConferenceForm::TConferenceForm(const Paths& paths)
 
 TConferenceForm::~TConferenceForm()
 {
+    // Before the controller goes: the dialog's end restarts its timer.
+    delete setupScreen_;
     port_.StopComm();
 }
 
@@ -177,8 +187,6 @@ void TConferenceForm::CreateRightHandControls()
         toggle->setCheckable(true);
         toggle->setFocusPolicy(Qt::NoFocus);
     }
-    // Its window is not built yet: the button is placed and drawn, but offers nothing.
-    SetupBtn->setEnabled(false);
 
     connect(TakeBtn, &QPushButton::clicked, this, [this] { controller_->TakeBtnClick(); });
     connect(HomeBtn, &QPushButton::clicked, this, [this] { controller_->HomeBtnClick(); });
@@ -186,6 +194,7 @@ void TConferenceForm::CreateRightHandControls()
     connect(ExitBtn, &QPushButton::clicked, this, &TConferenceForm::ExitBtnClick);
     connect(AboutBtn, &QPushButton::clicked, this, &TConferenceForm::AboutBtnClick);
     connect(HelpBtn, &QPushButton::clicked, this, &TConferenceForm::HelpBtnClick);
+    connect(SetupBtn, &QPushButton::clicked, this, &TConferenceForm::SetupBtnClick);
 }
 
 void TConferenceForm::CreateRunScreen()
@@ -215,6 +224,51 @@ void TConferenceForm::CreateDatabaseScreen()
             runScreen_->grid().viewport()->update();
     });
     controller_->SetTakeHandler(this);
+}
+
+void TConferenceForm::SetupBtnClick()
+{
+    if (setupScreen_) {
+        setupScreen_->raise();
+        setupScreen_->activateWindow();
+        return;
+    }
+    // A reply still on its way restarts the timer, so polling goes on while the dialog is open.
+    controller_->QueryTime().stop();
+    const Configuration& c = data_.config;
+    const SetupLinks links{{c.SerialHandControl, c.ComPortNumber, c.StandsDisplayed, c.DatabaseFromTarget,
+                            c.PrompterLinkEnabled},
+                           [this](int n) { return data_.Messages[n]; },
+                           [folder = QFile::encodeName(data_.paths.DataFolder).toStdString()] {
+                               return FindUsbAdapterPortName(UsbDevicesFolder, folder);
+                           },
+                           WindowsVersion};
+    setupScreen_ = new TSetupScreen(links, this);
+    connect(setupScreen_, &TSetupScreen::settingsAccepted, this, &TConferenceForm::ApplySetup);
+    connect(setupScreen_, &QObject::destroyed, this, [this] {
+        controller_->QueryTime().stop();
+        controller_->QueryTime().start();
+    });
+}
+
+void TConferenceForm::ApplySetup(const SetupSettings& settings, bool reopenPort)
+{
+    Configuration& c = data_.config;
+    c.SerialHandControl = settings.SerialHandControl;
+    if (reopenPort) {
+        controller_->StopComms();
+        // The closed port's last notifications run first. The operator's input waits, so that
+        // a second press of OK cannot reopen the port inside this one.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        c.ComPortNumber = settings.ComPortNumber;
+        controller_->SetComPortNumber(c.ComPortNumber);
+        controller_->StartComms(true);
+    }
+    c.StandsDisplayed = settings.StandsDisplayed;
+    board_.SetStandsDisplayed(c.StandsDisplayed);
+    c.DatabaseFromTarget = settings.DatabaseFromTarget;
+    // The prompter link takes it up when it is next set up.
+    c.PrompterLinkEnabled = settings.PrompterLinkEnabled;
 }
 
 void TConferenceForm::ExecuteDatabaseTake(bool local)

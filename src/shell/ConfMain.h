@@ -9,6 +9,7 @@
 #include "StandController.h"
 #include "TakeHandler.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -21,6 +22,8 @@ class QToolButton;
 class ShapeWidget;
 class TConfDataScreen;
 class TConfRunScreen;
+class TSetupScreen;
+struct SetupSettings;
 
 // The main window: it owns the program's data, draws the stands from their board and
 // forwards the operator's input to the link cycle.
@@ -73,6 +76,8 @@ private:
     void ShowHelpContext(int context);
     void CreateRunScreen();
     void CreateDatabaseScreen();
+    void SetupBtnClick();
+    void ApplySetup(const SetupSettings& settings, bool reopenPort);
 
     void ExecuteDatabaseTake(bool local) override;
     void ExecuteRunOrderTake() override;
@@ -98,6 +103,7 @@ private:
     PrompterClient prompterLink_{data_.config};
     TConfRunScreen* runScreen_ = nullptr;
     TConfDataScreen* dataScreen_ = nullptr;
+    QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};

@@ -51,6 +51,16 @@ void StandController::StartComms(bool p_message)
     }
 }
 
+void StandController::StopComms()
+{
+    retryTime_.stop();
+    try {
+        port_.StopComm();
+    } catch (...) {
+    }
+    SetCommsOpen(false);
+}
+
 void StandController::Comms1ReceiveError()
 {
     try {

@@ -70,6 +70,10 @@ public:
 
     // Also ends the retries after a hang-up: the port it opens is the one that counts now.
     void StartComms(bool p_message);
+    // Closes the port before a change of port. The retries after a hang-up end first, so none
+    // reopens the old port before StartComms opens the new one; the link counts as closed, so
+    // a pending command waits for the new port instead of going to the closed one.
+    void StopComms();
     // buffer holds the received bytes followed by one 0 byte; bufferLength is not needed.
     void Comms1ReceiveData(const char* buffer, int bufferLength);
     void Comms1ReceiveError();

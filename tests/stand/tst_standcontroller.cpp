@@ -410,6 +410,16 @@ void TestStandController::hangupRetriesTheSamePortSilently()
     QVERIFY(!rig.link->RetryTime().isActive());
     QCOMPARE(rig.port.Take(), QList<QByteArray>{Poll(1)});
 
+    // Closed for a change of port: no retry reopens it, and a nudge waits for the new port.
+    rig.port.OnHangup();
+    rig.link->StopComms();
+    QVERIFY(!rig.link->RetryTime().isActive());
+    QVERIFY(!rig.link->CommsOpen());
+    rig.link->NudgeUpBtnClick(0);
+    rig.link->QueryTimeTimer();
+    QCOMPARE(rig.link->PendingCommand(), quint8(pcNudgeUp));
+    QCOMPARE(rig.port.Take(), QList<QByteArray>());
+
     // A port chosen anew ends the retries for the old one, whether it opens or not.
     rig.port.OnHangup();
     rig.port.opens = false;

@@ -1,0 +1,33 @@
+#include "SetupSettings.h"
+
+#include "Trim.h"
+
+#include <algorithm>
+
+std::optional<int> PortNumberFromField(QString text)
+{
+    RemoveLeadingSpaces(text);
+    RemoveTrailingSpaces(text);
+    bool ok = false;
+    int n = text.toInt(&ok);
+    if (!ok)
+        n = 1;
+    if (n < 1 || n > 255)
+        return std::nullopt;
+    return n;
+}
+
+int StandCountFromField(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok ? std::clamp(n, 0, 8) : 8;
+}
+
+std::optional<QString> PortFieldFromPortName(const std::string& portName)
+{
+    const QString name = QString::fromStdString(portName).toUpper();
+    if (!name.startsWith(QLatin1String("COM")))
+        return std::nullopt;
+    return name.mid(3);
+}
