@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation fp-utils libchm-dev libcups2-dev
   xvfb xauth imagemagick poppler-utils
+  pkg-config liblo-dev liblo-tools
 )
 
 missing=()

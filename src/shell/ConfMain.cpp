@@ -8,6 +8,7 @@
 #include "HelpKey.h"
 #include "HelpWindow.h"
 #include "PrintSequence.h"
+#include "PrompterServer.h"
 #include "RunGrid.h"
 #include "StandWidgets.h"
 
@@ -27,6 +28,7 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     FormCreate();
     CreateRunScreen();
     CreateDatabaseScreen();
+    CreateShowControl();
 }
 
 TConferenceForm::~TConferenceForm()
@@ -213,6 +215,14 @@ void TConferenceForm::CreateDatabaseScreen()
             runScreen_->grid().viewport()->update();
     });
     controller_->SetTakeHandler(this);
+}
+
+void TConferenceForm::CreateShowControl()
+{
+    const ShowControlLinks links{*controller_, dataScreen_->screen(), runScreen_->screen(),
+                                 [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
+    showControl_ = std::make_unique<ShowControl>(links);
+    showControlFailure_ = showControl_->Start(data_.config.ShowControl);
 }
 
 void TConferenceForm::ExecuteDatabaseTake(bool local)
