@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include <cstdlib>
+#include <cstring>
 #include <lo/lo.h>
 
 namespace {
@@ -25,12 +26,17 @@ bool ParseMessage(const QByteArray& bytes, std::vector<OscMessage>& messages)
     lo_arg** argv = lo_message_get_argv(parsed);
     for (int i = 0; i < lo_message_get_argc(parsed); ++i) {
         const char type = message.types[i];
-        if (type == LO_INT32)
-            message.arguments.emplace_back(argv[i]->i);
-        else if (type == LO_STRING || type == LO_SYMBOL)
-            message.arguments.emplace_back(QString::fromUtf8(&argv[i]->s));
-        else
+        // The arguments are four-byte aligned, lo_arg's union eight: read them as bytes.
+        const char* argument = reinterpret_cast<const char*>(argv[i]);
+        if (type == LO_INT32) {
+            qint32 number = 0;
+            std::memcpy(&number, argument, sizeof number);
+            message.arguments.emplace_back(number);
+        } else if (type == LO_STRING || type == LO_SYMBOL) {
+            message.arguments.emplace_back(QString::fromUtf8(argument));
+        } else {
             message.arguments.emplace_back(type);
+        }
     }
     lo_message_free(parsed);
     messages.push_back(std::move(message));

@@ -41,7 +41,8 @@ QString ShowControl::ReadFeedbackSettings(const ShowControlSettings& settings)
     }
     if (!feedbackHost_.empty())
         if (const std::string reason = socket_.CheckPeer({feedbackHost_, feedbackPort_.value_or(1)}); !reason.empty())
-            return QStringLiteral("the feedback host ") + QString::fromStdString(reason);
+            return QStringLiteral("the feedback host %1: %2")
+                .arg(QString::fromStdString(feedbackHost_), QString::fromStdString(reason));
     return {};
 }
 
@@ -55,7 +56,8 @@ QString ShowControl::Start(const ShowControlSettings& settings)
     const std::string address = settings.ListenAddress.trimmed().toStdString();
     if (const std::string reason = socket_.Bind(address, *port); !reason.empty())
         return QStringLiteral("%1 port %2: %3")
-            .arg(QString::fromStdString(address), QString::number(*port), QString::fromStdString(reason));
+            .arg(address.empty() ? QStringLiteral("every interface") : QString::fromStdString(address),
+                 QString::number(*port), QString::fromStdString(reason));
     if (const QString reason = ReadFeedbackSettings(settings); !reason.isEmpty()) {
         socket_.Close();
         return reason;

@@ -22,7 +22,7 @@ std::string ResolveNumeric(const std::string& host, std::uint16_t port, int fami
     const std::string service = std::to_string(port);
     const int error = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
     if (error != 0)
-        return host + ": " + (error == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(error));
+        return error == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(error);
     std::memcpy(&address, found->ai_addr, found->ai_addrlen);
     length = found->ai_addrlen;
     ::freeaddrinfo(found);
