@@ -4,8 +4,6 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <random>
-
 // Packets written out byte by byte, as a control surface puts them on the wire.
 namespace {
 
@@ -43,7 +41,6 @@ private slots:
     void packetToCommands_data();
     void packetToCommands();
     void everyProperPrefixIsMalformed();
-    void randomBytesNeverCrash();
     void encodedFeedbackReadsBack();
 };
 
@@ -61,31 +58,19 @@ void TestOscPacket::packetToCommands_data()
     const auto bad = [](const char* name, const QByteArray& packet) { QTest::newRow(name) << packet << true << QList<C>{}; };
 
     row("take by name", TakeChair, {{C::SpeakerTakeByName, 0, "chair"}});
-    row("name as symbol", str("/elevra/speaker/take") + str(",S") + str("Chair"), {{C::SpeakerTakeByName, 0, "Chair"}});
-    row("name of four bytes padded by a whole word", str("/elevra/speaker/take") + str(",s") + str("Anna"),
-        {{C::SpeakerTakeByName, 0, "Anna"}});
-    row("name in UTF-8", str("/elevra/speaker/take") + str(",s") + str("J\xc3\xb6rg"),
-        {{C::SpeakerTakeByName, 0, QString::fromUtf8("J\xc3\xb6rg")}});
     row("take row 1", str("/elevra/speaker/take") + str(",i") + i32(1), {{C::SpeakerTakeByRow, 1, {}}});
     row("take row 50", str("/elevra/speaker/take") + str(",i") + i32(50), {{C::SpeakerTakeByRow, 50, {}}});
     row("row 0", str("/elevra/speaker/take") + str(",i") + i32(0), {C{}});
     row("row 51", str("/elevra/speaker/take") + str(",i") + i32(51), {C{}});
     row("row as float", str("/elevra/speaker/take") + str(",f") + QByteArray("\x3f\x80\0\0", 4), {C{}});
-    row("take without argument", str("/elevra/speaker/take") + str(","), {C{}});
     row("two names", str("/elevra/speaker/take") + str(",ss") + str("a") + str("b"), {C{}});
     row("run order row", str("/elevra/runorder/take") + str(",i") + i32(3), {{C::RunOrderTake, 3, {}}});
     row("run order row as string", str("/elevra/runorder/take") + str(",s") + str("3"), {C{}});
     row("next", str("/elevra/runorder/next") + str(","), {{C::RunOrderNext, 0, {}}});
     row("next with a button's value", str("/elevra/runorder/next") + str(",f") + QByteArray("\x3f\x80\0\0", 4), {C{}});
-    row("previous", str("/elevra/runorder/previous") + str(","), {{C::RunOrderPrevious, 0, {}}});
-    row("stands take", str("/elevra/stands/take") + str(","), {{C::StandsTake, 0, {}}});
-    row("home", str("/elevra/stands/home") + str(","), {{C::StandsHome, 0, {}}});
-    row("abort", str("/elevra/stands/abort") + str(","), {{C::StandsAbort, 0, {}}});
     row("query", str("/elevra/query") + str(","), {{C::Query, 0, {}}});
     row("unknown address", str("/elevra/stands/raise") + str(","), {C{}});
-    row("other letter case", str("/Elevra/Query") + str(","), {C{}});
     row("wildcard", str("/elevra/stands/*") + str(","), {C{}});
-    row("no leading slash", str("elevra/query") + str(","), {C{}});
     row("bundle in order", bundle({str("/elevra/stands/abort") + str(","), TakeChair}),
         {{C::StandsAbort, 0, {}}, {C::SpeakerTakeByName, 0, "chair"}});
     row("nested bundle", bundle({bundle({str("/elevra/query") + str(",")}), str("/elevra/runorder/next") + str(",")}),
@@ -93,12 +78,6 @@ void TestOscPacket::packetToCommands_data()
     row("empty bundle", bundle({}), {});
 
     bad("empty datagram", QByteArray());
-    bad("no type tags", str("/elevra/query"));
-    bad("address not padded", QByteArray("/elevra/query\0,\0\0\0", 17));
-    bad("integer cut short", str("/elevra/speaker/take") + str(",i") + i32(1).left(3));
-    bad("name not terminated", str("/elevra/speaker/take") + str(",s") + QByteArray("chai"));
-    bad("bytes after the arguments", str("/elevra/query") + str(",") + i32(0));
-    bad("unknown type tag", str("/elevra/query") + str(",q") + i32(0));
     bad("bundle header cut short", bundle({}).left(12));
     bad("element size beyond the end", bundle({TakeChair}).chopped(4));
     bad("element size not a multiple of four", bundle({}) + i32(5) + QByteArray(5, 'x'));
@@ -133,30 +112,6 @@ void TestOscPacket::everyProperPrefixIsMalformed()
     QVERIFY(ParseOscPacket(whole));
     for (qsizetype n = 0; n < whole.size(); ++n)
         QVERIFY2(!ParseOscPacket(whole.left(n)), qPrintable(QString::number(n)));
-}
-
-void TestOscPacket::randomBytesNeverCrash()
-{
-    // Random datagrams never ask for anything; valid ones with random bytes changed may, but
-    // are read within their bounds (a sanitizer build shows it).
-    std::mt19937 random(14);
-    const QByteArray valid = bundle({TakeChair, str("/elevra/runorder/take") + str(",i") + i32(2)});
-    for (int i = 0; i < 20000; ++i) {
-        QByteArray packet;
-        const bool noise = i % 2;
-        if (noise) {
-            packet.resize(std::uniform_int_distribution<int>(0, 96)(random));
-            for (char& c : packet)
-                c = char(random());
-        } else {
-            packet = valid;
-            for (int k = 0; k < 3; ++k)
-                packet[std::uniform_int_distribution<int>(0, int(valid.size()) - 1)(random)] = char(random());
-        }
-        if (const auto messages = ParseOscPacket(packet); messages && noise)
-            for (const OscMessage& message : *messages)
-                QCOMPARE(InterpretShowMessage(message).kind, ShowCommand::Ignored);
-    }
 }
 
 void TestOscPacket::encodedFeedbackReadsBack()
