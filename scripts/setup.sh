@@ -10,6 +10,7 @@ packages=(
   fonts-liberation fp-utils libchm-dev libcups2-dev
   xvfb xauth imagemagick poppler-utils
   dpkg-dev file adduser librsvg2-bin lintian desktop-file-utils appstream
+  pkg-config liblo-dev liblo-tools
 )
 
 missing=()

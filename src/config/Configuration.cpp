@@ -9,6 +9,7 @@ const QString Main = QStringLiteral("Main");
 const QString Database = QStringLiteral("Database");
 const QString RunScreen = QStringLiteral("Run Screen");
 const QString RunOrder = QStringLiteral("Run Order");
+const QString ShowControl = QStringLiteral("Show Control");
 } // namespace
 
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
@@ -29,6 +30,12 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
     c.RunOrderFileName = ini.ReadString(RunScreen, "Run Order Filename", QString());
     c.DatabaseFileName = ini.ReadString(Database, "Database Filename", defaultDatabaseFileName);
     c.DatabaseFromTarget = ini.ReadBool(Database, "Database Setup", false);
+    ShowControlSettings& osc = c.ShowControl;
+    osc.Enabled = ini.ReadBool(ShowControl, "OSC Enabled", osc.Enabled);
+    osc.ListenAddress = ini.ReadString(ShowControl, "OSC Listen Address", osc.ListenAddress);
+    osc.ListenPort = ini.ReadInteger(ShowControl, "OSC Listen Port", osc.ListenPort);
+    osc.FeedbackHost = ini.ReadString(ShowControl, "OSC Feedback Host", osc.FeedbackHost);
+    osc.FeedbackPort = ini.ReadString(ShowControl, "OSC Feedback Port", osc.FeedbackPort);
     return c;
 }
 
@@ -97,6 +104,13 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteInteger(RunScreen, "Row Count", run.rowCount);
     ini.WriteBool(RunScreen, "Visible", run.visible);
     ini.WriteString(RunScreen, "Run Order Filename", c.RunOrderFileName);
+
+    // Before the run order, which is written last so that its section stays at the end.
+    ini.WriteBool(ShowControl, "OSC Enabled", c.ShowControl.Enabled);
+    ini.WriteString(ShowControl, "OSC Listen Address", c.ShowControl.ListenAddress);
+    ini.WriteInteger(ShowControl, "OSC Listen Port", c.ShowControl.ListenPort);
+    ini.WriteString(ShowControl, "OSC Feedback Host", c.ShowControl.FeedbackHost);
+    ini.WriteString(ShowControl, "OSC Feedback Port", c.ShowControl.FeedbackPort);
 
     ini.EraseSection(RunOrder);
     for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)

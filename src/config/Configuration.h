@@ -25,6 +25,16 @@ struct DatabaseLayout {
     std::array<int, 9> columns{20, 20, 20, 20, 20, 20, 20, 20, 20};
 };
 
+// The section "Show Control": OSC from a control surface. An empty feedback host or port is
+// taken from the sender of the last message.
+struct ShowControlSettings {
+    bool Enabled = false;
+    QString ListenAddress = QStringLiteral("127.0.0.1");
+    int ListenPort = 9030;
+    QString FeedbackHost;
+    QString FeedbackPort;
+};
+
 // The settings that live from start to close; read once, written once.
 struct Configuration {
     int mainTop = 100;
@@ -38,6 +48,7 @@ struct Configuration {
     QString RunOrderFileName;
     QString DatabaseFileName;
     bool DatabaseFromTarget = false;
+    ShowControlSettings ShowControl;
 
     static constexpr int DefaultScaleFactor = 94;
 };

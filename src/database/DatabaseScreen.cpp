@@ -130,6 +130,7 @@ void DatabaseScreen::ExecuteDatabaseTake(bool local)
     controller.SetCurrentSpeaker(entry.preset_id);
     if (local)
         links_.announcer.DdeSend(links_.message(17) + u' ' + entry.preset_id);
+    emit speakerTaken(entry.preset_id);
 }
 
 void DatabaseScreen::SetDatabaseSelection(int n)

@@ -78,6 +78,8 @@ signals:
     void scrollRowToTop(int row);
     // Entries changed or were replaced: what shows them elsewhere (the run order) repaints.
     void entriesChanged();
+    // A take moved the stands to this speaker.
+    void speakerTaken(const QString& name);
 
 private:
     TPreset& selectedEntry() { return links_.presets[static_cast<size_t>(selectedDatabaseRow_ - 1)]; }

@@ -202,6 +202,7 @@ void RunOrderScreen::ExecuteRunOrderTake()
     }
     controller.SetCurrentSpeaker(QString::number(position) + QStringLiteral(" : ") + speaker.preset_id);
     links_.announcer.DdeSend(links_.message(17) + u' ' + speaker.preset_id);
+    emit speakerTaken(position, speaker.preset_id);
 }
 
 void RunOrderScreen::RunOrderRetrieveBtnClick()

@@ -97,6 +97,8 @@ signals:
     void captionChanged(const QString& caption);
     // The current cell moved; the grid keeps it in view.
     void currentCellMoved(int column, int row);
+    // A take moved the stands to the speaker of this row.
+    void speakerTaken(int row, const QString& name);
 
 private:
     QStringList& list() { return links_.runOrder.RunOrderList; }

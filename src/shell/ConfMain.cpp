@@ -9,6 +9,7 @@
 #include "HelpWindow.h"
 #include "PortPermission.h"
 #include "PrintSequence.h"
+#include "PrompterServer.h"
 #include "RunGrid.h"
 #include "Setup.h"
 #include "StandWidgets.h"
@@ -37,6 +38,7 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     FormCreate();
     CreateRunScreen();
     CreateDatabaseScreen();
+    CreateShowControl();
 }
 
 TConferenceForm::~TConferenceForm()
@@ -269,6 +271,14 @@ void TConferenceForm::ApplySetup(const SetupSettings& settings, bool reopenPort)
     c.DatabaseFromTarget = settings.DatabaseFromTarget;
     // The prompter link takes it up when it is next set up.
     c.PrompterLinkEnabled = settings.PrompterLinkEnabled;
+}
+
+void TConferenceForm::CreateShowControl()
+{
+    const ShowControlLinks links{*controller_, dataScreen_->screen(), runScreen_->screen(),
+                                 [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
+    showControl_ = std::make_unique<ShowControl>(links);
+    showControlFailure_ = showControl_->Start(data_.config.ShowControl);
 }
 
 void TConferenceForm::ExecuteDatabaseTake(bool local)

@@ -5,6 +5,7 @@
 #include "ProgramData.h"
 #include "PrompterClient.h"
 #include "PrompterAnnouncer.h"
+#include "ShowControl.h"
 #include "StandBoard.h"
 #include "StandController.h"
 #include "TakeHandler.h"
@@ -41,6 +42,9 @@ public:
     PrompterClient& prompterLink() { return prompterLink_; }
     TConfDataScreen& databaseWindow() { return *dataScreen_; }
     TConfRunScreen& runOrderWindow() { return *runScreen_; }
+    ShowControl& showControl() { return *showControl_; }
+    // Why show control is off although enabled; empty when it listens or is disabled.
+    const QString& showControlFailure() const { return showControlFailure_; }
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
@@ -78,6 +82,7 @@ private:
     void CreateDatabaseScreen();
     void SetupBtnClick();
     void ApplySetup(const SetupSettings& settings, bool reopenPort);
+    void CreateShowControl();
 
     void ExecuteDatabaseTake(bool local) override;
     void ExecuteRunOrderTake() override;
@@ -104,6 +109,8 @@ private:
     TConfRunScreen* runScreen_ = nullptr;
     TConfDataScreen* dataScreen_ = nullptr;
     QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
+    std::unique_ptr<ShowControl> showControl_;
+    QString showControlFailure_;
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};

@@ -25,6 +25,15 @@ QString missingRequiredFile(const Paths& paths)
     return {};
 }
 
+// Said once, in a box that waits for nobody: an unattended start must still run the stands.
+void sayOnce(QWidget* parent, const QString& text)
+{
+    auto* notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vantora"), text, QMessageBox::Ok, parent);
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setModal(false);
+    notice->show();
+}
+
 } // namespace
 
 int runProgram(ElevraApplication& app, const QString& exeFolder)
@@ -77,14 +86,11 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
     terminationSignals.setHandler([&mainWindow] { mainWindow.TerminationSignal(); });
     mainWindow.show();
     splash.close();
-    if (!linkError.isEmpty()) {
-        // Said once, in a box that waits for nobody: an unattended start must still run the stands.
-        auto* notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vantora"),
-                                       QStringLiteral("The prompter link is not served: ") + linkError, QMessageBox::Ok,
-                                       &mainWindow);
-        notice->setAttribute(Qt::WA_DeleteOnClose);
-        notice->setModal(false);
-        notice->show();
+    if (!linkError.isEmpty())
+        sayOnce(&mainWindow, QStringLiteral("The prompter link is not served: ") + linkError);
+    if (const QString& failure = mainWindow.showControlFailure(); !failure.isEmpty()) {
+        qWarning("Show control is off: %s", qPrintable(failure));
+        sayOnce(&mainWindow, QStringLiteral("Show control is off: ") + failure);
     }
 
     app.setQuitOnLastWindowClosed(true);

@@ -135,8 +135,10 @@ void StandController::RunLinkCycle()
     if (commsOpen_) {
         awaitingReply_ = false;
         if (pendingCommand_ >= pcNudgeUp && pendingCommand_ <= pcRunOrderTake) {
+            const quint8 command = pendingCommand_;
             ExecutePendingCommand();
             pendingCommand_ = pcNone;
+            emit commandCarriedOut(command);
         } else {
             awaitingReply_ = true;
             NextPollStand();

@@ -109,6 +109,8 @@ signals:
     // The port did not open; the window shows message 16, a blank and the number.
     void commsFailed(int portNumber);
     void diagnosticPanelsChanged();
+    // The cycle has just carried out this pending command.
+    void commandCarriedOut(quint8 command);
 
 private:
     bool OpenPort();

@@ -37,6 +37,11 @@ void TestConfiguration::emptyFileGivesDefaults()
     QCOMPARE(c.DatabaseFileName, defaultDb);
     QCOMPARE(c.DatabaseFromTarget, false);
     QCOMPARE(c.RunOrderFileName, QString());
+    QCOMPARE(c.ShowControl.Enabled, false);
+    QCOMPARE(c.ShowControl.ListenAddress, QString("127.0.0.1"));
+    QCOMPARE(c.ShowControl.ListenPort, 9030);
+    QCOMPARE(c.ShowControl.FeedbackHost, QString());
+    QCOMPARE(c.ShowControl.FeedbackPort, QString());
 
     const RunScreenLayout run = RetrieveRunScreenLayout(ini());
     QCOMPARE(run.top, 0);
@@ -95,7 +100,10 @@ void TestConfiguration::freshFileHoldsSectionsAndKeysInOrder()
                                           "C4=20\nC5=20\nC6=20\nC7=20\nC8=20\nTop=0\nLeft=0\nWidth=300\nHeight=200\n"
                                           "Visible=0\nDatabase Filename=/data/DBase0.db\n"
                                           "[Run Screen]\nC0=20\nTop=0\nLeft=0\nWidth=300\nHeight=200\nRow Count=1\n"
-                                          "Visible=0\nRun Order Filename=\n[Run Order]\nR0=3\n"));
+                                          "Visible=0\nRun Order Filename=\n"
+                                          "[Show Control]\nOSC Enabled=0\nOSC Listen Address=127.0.0.1\n"
+                                          "OSC Listen Port=9030\nOSC Feedback Host=\nOSC Feedback Port=\n"
+                                          "[Run Order]\nR0=3\n"));
 }
 
 void TestConfiguration::existingFileKeepsKeyPlacesAndMovesRunOrderToEnd()

@@ -41,7 +41,7 @@ void TestHelp::everyLinkResolves()
     HelpFile file;
     QVERIFY(file.open(HelpFileName));
     const QStringList pages = file.pages().filter(QRegularExpression("\\.html$"));
-    QCOMPARE(pages.size(), 6);
+    QCOMPARE(pages.size(), 7);
     static const QRegularExpression link(R"re((?:href|src)="([^"]+)")re", QRegularExpression::CaseInsensitiveOption);
     int links = 0;
     for (const QString& page : pages) {

@@ -1,0 +1,254 @@
+#include "ShowControl.h"
+
+#include "DatabaseScreen.h"
+#include "RunOrderScreen.h"
+#include "StandController.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+
+namespace {
+
+std::optional<std::uint16_t> PortNumber(qint64 value)
+{
+    if (value < 1 || value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+} // namespace
+
+ShowControl::ShowControl(const ShowControlLinks& links, QObject* parent)
+    : QObject(parent), links_(links)
+{
+    clock_.start();
+    paceTime_.setSingleShot(true);
+    connect(&paceTime_, &QTimer::timeout, this, &ShowControl::FlushStands);
+}
+
+ShowControl::~ShowControl() = default;
+
+QString ShowControl::ReadFeedbackSettings(const ShowControlSettings& settings)
+{
+    feedbackHost_ = settings.FeedbackHost.trimmed().toStdString();
+    const QString port = settings.FeedbackPort.trimmed();
+    if (!port.isEmpty()) {
+        bool number = false;
+        feedbackPort_ = PortNumber(port.toLongLong(&number));
+        if (!number || !feedbackPort_)
+            return QStringLiteral("the feedback port \"%1\" is not a port number from 1 to 65535").arg(port);
+    }
+    if (!feedbackHost_.empty())
+        if (const std::string reason = socket_.CheckPeer({feedbackHost_, feedbackPort_.value_or(1)}); !reason.empty())
+            return QStringLiteral("the feedback host %1: %2")
+                .arg(QString::fromStdString(feedbackHost_), QString::fromStdString(reason));
+    return {};
+}
+
+QString ShowControl::Start(const ShowControlSettings& settings)
+{
+    if (!settings.Enabled)
+        return {};
+    const std::optional<std::uint16_t> port = PortNumber(settings.ListenPort);
+    if (!port)
+        return QStringLiteral("the listen port %1 is not a port number from 1 to 65535").arg(settings.ListenPort);
+    const std::string address = settings.ListenAddress.trimmed().toStdString();
+    if (const std::string reason = socket_.Bind(address, *port); !reason.empty())
+        return QStringLiteral("%1 port %2: %3")
+            .arg(address.empty() ? QStringLiteral("every interface") : QString::fromStdString(address),
+                 QString::number(*port), QString::fromStdString(reason));
+    if (const QString reason = ReadFeedbackSettings(settings); !reason.isEmpty()) {
+        socket_.Close();
+        return reason;
+    }
+
+    notifier_ = std::make_unique<QSocketNotifier>(socket_.Descriptor(), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &ShowControl::ReadDatagrams);
+
+    StandController& controller = links_.controller;
+    connect(&controller.Board(), &StandBoard::standChanged, this, &ShowControl::FlushStand);
+    connect(&controller, &StandController::commandCarriedOut, this, [this](quint8 command) {
+        // These empty the current speaker panel.
+        if (command == pcTake || command == pcHome)
+            SendCurrent(0, QString());
+    });
+    connect(&links_.database, &DatabaseScreen::speakerTaken, this,
+            [this](const QString& name) { SendCurrent(0, name); });
+    connect(&links_.runOrder, &RunOrderScreen::speakerTaken, this, &ShowControl::SendCurrent);
+    FlushStands();
+    return {};
+}
+
+void ShowControl::ReadDatagrams()
+{
+    for (int i = 0; i < DatagramsPerTurn; ++i) {
+        const std::optional<UdpDatagram> datagram = socket_.Receive();
+        if (!datagram)
+            return;
+        Handle(*datagram);
+    }
+}
+
+void ShowControl::Handle(const UdpDatagram& datagram)
+{
+    const std::optional<std::vector<OscMessage>> messages
+        = datagram.truncated ? std::nullopt
+                             : ParseOscPacket(QByteArray(reinterpret_cast<const char*>(datagram.bytes.data()),
+                                                         qsizetype(datagram.bytes.size())));
+    if (!messages) {
+        Ignore();
+        return;
+    }
+    const std::optional<UdpPeer> before = Destination();
+    for (const OscMessage& message : *messages) {
+        const ShowCommand command = InterpretShowMessage(message);
+        if (command.kind == ShowCommand::Ignored) {
+            Ignore();
+            continue;
+        }
+        // Only a message this program understood may redirect the feedback.
+        lastSender_ = datagram.from;
+        CarryOut(command);
+    }
+    if (Destination() != before)
+        FlushStands();
+}
+
+void ShowControl::CarryOut(const ShowCommand& command)
+{
+    StandController& controller = links_.controller;
+    switch (command.kind) {
+    case ShowCommand::SpeakerTakeByName:
+        if (const int index = links_.findSpeaker(command.name); index >= 0)
+            links_.database.SetDatabaseSelection(index);
+        else
+            Ignore();
+        break;
+    case ShowCommand::SpeakerTakeByRow:
+        links_.database.SetDatabaseSelection(command.row - 1);
+        break;
+    case ShowCommand::RunOrderTake:
+        TakeRunOrderRow(command.row);
+        break;
+    case ShowCommand::RunOrderNext:
+        StepRunOrder(+1);
+        break;
+    case ShowCommand::RunOrderPrevious:
+        StepRunOrder(-1);
+        break;
+    case ShowCommand::StandsTake:
+        controller.TakeBtnClick();
+        break;
+    case ShowCommand::StandsHome:
+        controller.HomeBtnClick();
+        break;
+    case ShowCommand::StandsAbort:
+        controller.AbortBtnClick();
+        break;
+    case ShowCommand::Query:
+        Query();
+        break;
+    case ShowCommand::Ignored:
+        break;
+    }
+}
+
+void ShowControl::TakeRunOrderRow(int row)
+{
+    RunOrderScreen& runOrder = links_.runOrder;
+    // While the operator carries an entry with the mouse, the current row is the one carried.
+    if (runOrder.RowDragging() || row < 1 || row > runOrder.Count()) {
+        Ignore();
+        return;
+    }
+    runOrder.RunGridSelectCell(runOrder.CurrentColumn(), row);
+    runOrder.RunOrderTakeBtnClick();
+}
+
+void ShowControl::StepRunOrder(int step)
+{
+    const RunOrderScreen& runOrder = links_.runOrder;
+    if (runOrder.Count() == 0)
+        return;
+    const int position = runOrder.RunOrderPosition();
+    const int row = std::clamp(position + step, 1, runOrder.Count());
+    // At either end the run order stops: nothing is taken again.
+    if (row != position)
+        TakeRunOrderRow(row);
+}
+
+std::optional<UdpPeer> ShowControl::Destination() const
+{
+    if (!lastSender_ && (feedbackHost_.empty() || !feedbackPort_))
+        return std::nullopt;
+    return UdpPeer{feedbackHost_.empty() ? lastSender_->host : feedbackHost_,
+                   feedbackPort_ ? *feedbackPort_ : lastSender_->port};
+}
+
+void ShowControl::Send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments)
+{
+    if (const std::optional<UdpPeer> to = Destination())
+        socket_.Send(*to, EncodeOscMessage(address, arguments));
+}
+
+void ShowControl::SendCurrent(int row, const QString& name)
+{
+    currentRow_ = row;
+    currentName_ = name;
+    Send("/elevra/current", {row, name});
+}
+
+void ShowControl::Query()
+{
+    Send("/elevra/current", {currentRow_, currentName_});
+    Send("/elevra/ignored", {ignored_});
+    pacer_.Forget();
+    FlushStands();
+}
+
+StandFeedback ShowControl::StateOf(int i) const
+{
+    const StandBoard& board = links_.controller.Board();
+    const TStand& stand = board.Stand(i);
+    // The target panel, which is what a take sends and what the operator sees.
+    return StandFeedback{{stand.online ? 1 : 0, board.ReadTargetHeight(i + 1), stand.actual}};
+}
+
+void ShowControl::SendDue(int i)
+{
+    const std::optional<UdpPeer> to = Destination();
+    if (!to || !links_.controller.Board().IsDisplayed(i))
+        return;
+    static const char* const Names[StandFeedback::ValueCount] = {"online", "target", "actual"};
+    if (const auto message = pacer_.Next(i, StateOf(i), clock_.elapsed())) {
+        const QByteArray address = QStringLiteral("/elevra/stand/%1/%2").arg(i + 1).arg(Names[message->value]).toLatin1();
+        socket_.Send(*to, EncodeOscMessage(address.constData(), {message->number}));
+    }
+}
+
+void ShowControl::FlushStand(int i)
+{
+    SendDue(i);
+    SchedulePacing();
+}
+
+void ShowControl::FlushStands()
+{
+    for (int i = 0; i < FeedbackPacer::StandCount; ++i)
+        SendDue(i);
+    SchedulePacing();
+}
+
+void ShowControl::SchedulePacing()
+{
+    std::optional<qint64> earliest;
+    const StandBoard& board = links_.controller.Board();
+    for (int i = 0; i < FeedbackPacer::StandCount && board.IsDisplayed(i); ++i)
+        if (const std::optional<qint64> at = pacer_.OwedAt(i, StateOf(i)); at && (!earliest || *at < *earliest))
+            earliest = at;
+    if (!earliest || !Destination())
+        paceTime_.stop();
+    else
+        paceTime_.start(int(std::max<qint64>(0, *earliest - clock_.elapsed())));
+}

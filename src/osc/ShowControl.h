@@ -1,0 +1,80 @@
+#pragma once
+
+#include "Configuration.h"
+#include "FeedbackPacer.h"
+#include "ShowCommand.h"
+#include "UdpSocket.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DatabaseScreen;
+class QSocketNotifier;
+class RunOrderScreen;
+class StandController;
+
+// What the show control works on; all of it is owned by the main window.
+struct ShowControlLinks {
+    StandController& controller;
+    DatabaseScreen& database;
+    RunOrderScreen& runOrder;
+    // The index of the speaker of that name, as the prompter link finds it, or -1.
+    std::function<int(const QString&)> findSpeaker;
+};
+
+// OSC from a control surface, on the window thread: every message only asks, as the buttons
+// do, and the link cycle carries the take out. The surface is told the current speaker after
+// every take and each displayed stand's values as they change.
+class ShowControl : public QObject {
+    Q_OBJECT
+public:
+    // Read at one turn of the event loop, so that a flood leaves the window its turn.
+    static constexpr int DatagramsPerTurn = 64;
+
+    explicit ShowControl(const ShowControlLinks& links, QObject* parent = nullptr);
+    ~ShowControl() override;
+
+    // Listens when the settings enable it. The reason when it cannot, and nothing listens
+    // then; empty otherwise.
+    QString Start(const ShowControlSettings& settings);
+    bool Listening() const { return notifier_ != nullptr; }
+    // Messages and datagrams left aside: malformed, unknown, with wrong arguments or out of range.
+    int IgnoredCount() const { return ignored_; }
+
+private:
+    QString ReadFeedbackSettings(const ShowControlSettings& settings);
+    void ReadDatagrams();
+    void Handle(const UdpDatagram& datagram);
+    void CarryOut(const ShowCommand& command);
+    void TakeRunOrderRow(int row);
+    void StepRunOrder(int step);
+    void Ignore() { ++ignored_; }
+
+    std::optional<UdpPeer> Destination() const;
+    void Send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments);
+    void SendCurrent(int row, const QString& name);
+    void Query();
+    StandFeedback StateOf(int i) const;
+    void SendDue(int i);
+    void FlushStand(int i);
+    void FlushStands();
+    void SchedulePacing();
+
+    ShowControlLinks links_;
+    UdpSocket socket_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QElapsedTimer clock_;
+    QTimer paceTime_;
+    FeedbackPacer pacer_;
+    std::string feedbackHost_;
+    std::optional<std::uint16_t> feedbackPort_;
+    std::optional<UdpPeer> lastSender_;
+    int currentRow_ = 0;
+    QString currentName_;
+    int ignored_ = 0;
+};
