@@ -1,36 +1,18 @@
 #include "ConfMain.h"
 
-#include "About.h"
-#include "AppError.h"
-#include "ConfData.h"
-#include "ConfRun.h"
-#include "ElevraApplication.h"
 #include "HelpKey.h"
-#include "HelpWindow.h"
 #include "PortPermission.h"
-#include "PrintSequence.h"
-#include "PrompterServer.h"
-#include "RunGrid.h"
 #include "Setup.h"
 #include "StandWidgets.h"
-#include "UsbPortFinder.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFile>
-#include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QToolButton>
 
 using namespace StandLayout;
-
-namespace {
-// No Windows version class applies on this platform.
-constexpr int WindowsVersion = 0;
-constexpr const char* UsbDevicesFolder = "/sys/bus/usb/devices";
-} // namespace
 
 TConferenceForm::TConferenceForm(const Paths& paths)
     : QWidget(nullptr), data_(paths), port_(paths.DataFolder)
@@ -199,115 +181,6 @@ void TConferenceForm::CreateRightHandControls()
     connect(SetupBtn, &QPushButton::clicked, this, &TConferenceForm::SetupBtnClick);
 }
 
-void TConferenceForm::CreateRunScreen()
-{
-    const RunOrderScreenLinks links{data_.runOrder, data_.Presets, data_.config, data_.paths.RunOrderFolder,
-                                    *controller_, [this](int n) { return data_.Messages[n]; }, *this};
-    runScreen_ = new TConfRunScreen(links, data_.runScreenLayout, this);
-    RunOrderBtn->setChecked(runScreen_->isVisible());
-    connect(RunOrderBtn, &QPushButton::clicked, runScreen_, &QWidget::setVisible);
-    connect(runScreen_, &TConfRunScreen::closed, RunOrderBtn, [this] { RunOrderBtn->setChecked(false); });
-    connect(runScreen_, &TConfRunScreen::printRequested, this,
-            [this] { PrintRunOrder(data_.runOrder.RunOrderList, data_.Presets, runScreen_); });
-}
-
-void TConferenceForm::CreateDatabaseScreen()
-{
-    const DatabaseScreenLinks links{data_.Presets, data_.config, data_.paths.DatabaseFolder, *controller_,
-                                    [this](int n) { return data_.Messages[n]; }, *this};
-    dataScreen_ = new TConfDataScreen(links, data_.databaseLayout, this);
-    DatabaseBtn->setChecked(dataScreen_->isVisible());
-    connect(DatabaseBtn, &QPushButton::clicked, dataScreen_, &QWidget::setVisible);
-    connect(dataScreen_, &TConfDataScreen::closed, DatabaseBtn, [this] { DatabaseBtn->setChecked(false); });
-    connect(dataScreen_, &TConfDataScreen::printRequested, this, [this] { PrintDatabase(data_.Presets, dataScreen_); });
-    // The run order shows the database's names, so it follows every change of the entries.
-    connect(&dataScreen_->screen(), &DatabaseScreen::entriesChanged, runScreen_, [this] {
-        if (runScreen_->isVisible())
-            runScreen_->grid().viewport()->update();
-    });
-    controller_->SetTakeHandler(this);
-}
-
-void TConferenceForm::SetupBtnClick()
-{
-    if (setupScreen_) {
-        setupScreen_->raise();
-        setupScreen_->activateWindow();
-        return;
-    }
-    // A reply still on its way restarts the timer, so polling goes on while the dialog is open.
-    controller_->QueryTime().stop();
-    const Configuration& c = data_.config;
-    const SetupLinks links{{c.SerialHandControl, c.ComPortNumber, c.StandsDisplayed, c.DatabaseFromTarget,
-                            c.PrompterLinkEnabled},
-                           [this](int n) { return data_.Messages[n]; },
-                           [folder = QFile::encodeName(data_.paths.DataFolder).toStdString()] {
-                               return FindUsbAdapterPortName(UsbDevicesFolder, folder);
-                           },
-                           WindowsVersion};
-    setupScreen_ = new TSetupScreen(links, this);
-    connect(setupScreen_, &TSetupScreen::settingsAccepted, this, &TConferenceForm::ApplySetup);
-    connect(setupScreen_, &QObject::destroyed, this, [this] {
-        controller_->QueryTime().stop();
-        controller_->QueryTime().start();
-    });
-}
-
-void TConferenceForm::ApplySetup(const SetupSettings& settings, bool reopenPort)
-{
-    Configuration& c = data_.config;
-    c.SerialHandControl = settings.SerialHandControl;
-    if (reopenPort) {
-        controller_->StopComms();
-        // The closed port's last notifications run first. The operator's input waits, so that
-        // a second press of OK cannot reopen the port inside this one.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        c.ComPortNumber = settings.ComPortNumber;
-        controller_->SetComPortNumber(c.ComPortNumber);
-        controller_->StartComms(true);
-    }
-    c.StandsDisplayed = settings.StandsDisplayed;
-    board_.SetStandsDisplayed(c.StandsDisplayed);
-    c.DatabaseFromTarget = settings.DatabaseFromTarget;
-    // The prompter link takes it up when it is next set up.
-    c.PrompterLinkEnabled = settings.PrompterLinkEnabled;
-}
-
-void TConferenceForm::CreateShowControl()
-{
-    const ShowControlLinks links{*controller_, dataScreen_->screen(), runScreen_->screen(),
-                                 [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
-    showControl_ = std::make_unique<ShowControl>(links);
-    showControlFailure_ = showControl_->Start(data_.config.ShowControl);
-}
-
-void TConferenceForm::ExecuteDatabaseTake(bool local)
-{
-    dataScreen_->screen().ExecuteDatabaseTake(local);
-}
-
-void TConferenceForm::ExecuteRunOrderTake()
-{
-    runScreen_->screen().ExecuteRunOrderTake();
-}
-
-void TConferenceForm::DdeSend(const QString& text)
-{
-    prompterLink_.DdeSend(text);
-}
-
-void TConferenceForm::changeEvent(QEvent* event)
-{
-    // FormActivate: a visible window shows as a pressed button; nothing is released here.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        if (runScreen_ && runScreen_->isVisible())
-            RunOrderBtn->setChecked(true);
-        if (dataScreen_ && dataScreen_->isVisible())
-            DatabaseBtn->setChecked(true);
-    }
-    QWidget::changeEvent(event);
-}
-
 QColor TConferenceForm::colour(StandColour role) const
 {
     if (const std::optional<quint32> rgb = StandColourRgb(role))
@@ -406,91 +279,3 @@ void TConferenceForm::ExitBtnClick()
     close();
 }
 
-void TConferenceForm::AboutBtnClick()
-{
-    new TAboutBox(VersionInfo::ofProgram(), this);
-}
-
-void TConferenceForm::HelpBtnClick()
-{
-    ShowHelpContext(10);
-}
-
-void TConferenceForm::ShowHelpContext(int context)
-{
-    if (!help_)
-        help_ = new HelpWindow(data_.paths.ExeFolder + QStringLiteral("elevra.chm"), this);
-    help_->ShowHelpContext(context);
-}
-
-void TConferenceForm::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
-    FormCloseQuery();
-    event->accept();
-    closed_ = true;
-}
-
-void TConferenceForm::FormCloseQuery()
-{
-    const QScopedValueRollback closing(closing_, true);
-    if (!unattended_) {
-        closeDatabase(data_, *this);
-        closeRunOrder(data_, *this);
-    }
-    data_.config.mainTop = y();
-    data_.config.mainLeft = x();
-    data_.runScreenLayout = runScreen_->Layout();
-    data_.runScreenLayout.visible = RunOrderBtn->isChecked();
-    data_.databaseLayout = dataScreen_->Layout();
-    data_.databaseLayout.visible = DatabaseBtn->isChecked();
-    if (unattended_) {
-        saveUnsavedWork(data_);
-        // Nobody is there to read an error box, and nothing may keep the program from ending.
-        try {
-            saveConfiguration(data_);
-        } catch (const AppError&) {
-        }
-    } else {
-        saveConfiguration(data_);
-    }
-    port_.StopComm();
-}
-
-void TConferenceForm::TerminationSignal()
-{
-    if (closed_)
-        return;
-    if (!terminationRequested_) {
-        terminationRequested_ = true;
-        close();
-        return;
-    }
-    unattended_ = true;
-    // A close waiting on a question goes on when its box is cancelled; otherwise (an error box
-    // of a close that failed, say) the close is started again here.
-    ElevraApplication::cancelModalWindows();
-    if (!closing_)
-        close();
-}
-
-bool TConferenceForm::confirm(const QString& question)
-{
-    if (unattended_)
-        return false;
-    return QMessageBox::question(this, QApplication::applicationName(), question, QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
-}
-
-QString TConferenceForm::saveFileName(const QString& folder, const QString& proposed)
-{
-    if (unattended_)
-        return {};
-    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(proposed);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                   : QString();
-}

@@ -1,0 +1,88 @@
+#include "ConfMain.h"
+
+#include "AppError.h"
+#include "ConfData.h"
+#include "ConfRun.h"
+#include "ElevraApplication.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScopedValueRollback>
+
+// The close: the questions about unsaved work, the configuration, the port; and the close that
+// termination signals ask for.
+
+void TConferenceForm::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    FormCloseQuery();
+    event->accept();
+    closed_ = true;
+}
+
+void TConferenceForm::FormCloseQuery()
+{
+    const QScopedValueRollback closing(closing_, true);
+    if (!unattended_) {
+        closeDatabase(data_, *this);
+        closeRunOrder(data_, *this);
+    }
+    data_.config.mainTop = y();
+    data_.config.mainLeft = x();
+    data_.runScreenLayout = runScreen_->Layout();
+    data_.runScreenLayout.visible = RunOrderBtn->isChecked();
+    data_.databaseLayout = dataScreen_->Layout();
+    data_.databaseLayout.visible = DatabaseBtn->isChecked();
+    if (unattended_) {
+        saveUnsavedWork(data_);
+        // Nobody is there to read an error box, and nothing may keep the program from ending.
+        try {
+            saveConfiguration(data_);
+        } catch (const AppError&) {
+        }
+    } else {
+        saveConfiguration(data_);
+    }
+    port_.StopComm();
+}
+
+void TConferenceForm::TerminationSignal()
+{
+    if (closed_)
+        return;
+    if (!terminationRequested_) {
+        terminationRequested_ = true;
+        close();
+        return;
+    }
+    unattended_ = true;
+    // A close waiting on a question goes on when its box is cancelled; otherwise (an error box
+    // of a close that failed, say) the close is started again here.
+    ElevraApplication::cancelModalWindows();
+    if (!closing_)
+        close();
+}
+
+bool TConferenceForm::confirm(const QString& question)
+{
+    if (unattended_)
+        return false;
+    return QMessageBox::question(this, QApplication::applicationName(), question, QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+QString TConferenceForm::saveFileName(const QString& folder, const QString& proposed)
+{
+    if (unattended_)
+        return {};
+    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(proposed);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                   : QString();
+}
