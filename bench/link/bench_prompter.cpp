@@ -1,51 +1,22 @@
 // The prompter link: how soon a poke reaches the link's callback, how soon it moves the stands
 // of the real program polling at 9600 baud, and whether 1 000 pokes in a row make the program
 // grow or stop polling.
+#include "BenchSupport.h"
 #include "LocalSocket.h"
 #include "PrompterServer.h"
 #include "ServiceSocket.h"
-#include "StandsimRun.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <fcntl.h>
-#include <random>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-}
-
-void report(const char* what, std::vector<double> ms, const char* target = "")
-{
-    if (ms.empty()) {
-        std::printf("%s: no samples\n", what);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
-    std::printf("%s (%zu samples): median %.2f ms, 99th percentile %.2f ms, max %.2f ms%s\n", what, ms.size(), at(0.5),
-                at(0.99), ms.back(), target);
-}
 
 // A conversation with the program's service over a blocking socket, as another process would
 // hold it.
@@ -146,85 +117,36 @@ void measureCallbackLatency()
     report("'prompter take' started to the selection callback", tool);
 }
 
-QString makeDataFolder(const QString& root, const QString& line)
-{
-    const QString data = root + "/Quillon/Vantora/";
-    QDir().mkpath(data + "ports");
-    for (const char* name : {"elevra.ini", "elevra.msg", "DBase0.db"})
-        QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, data + name);
-    QFile::link(line, data + "ports/COM1");
-    return data;
-}
-
-long long residentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-// Wall-clock times (ms since the epoch) of the frames that the simulator received with `text`.
-std::vector<qint64> framesReceived(const StandsimRun& sim, const QByteArray& text)
-{
-    std::vector<qint64> times;
-    for (const QByteArray& line : sim.frames().split('\n'))
-        if (line.contains(" IN " + text))
-            times.push_back(QDateTime::fromString(QString::fromLatin1(line.left(23)), "yyyy-MM-dd HH:mm:ss.zzz")
-                                .toMSecsSinceEpoch());
-    return times;
-}
-
 // The real program polling eight stands at 9600 baud, poked while it polls.
 bool measureProgram(const QString& scratch)
 {
     StandsimRun sim;
-    if (!sim.start({"--stands", "8", "--pace-baud", "9600", "--speed", "15"}, scratch + "/program.log"))
+    if (!sim.start(EightStandsAt9600, scratch + "/program.log"))
         return false;
     QTemporaryDir root;
     makeDataFolder(root.path(), sim.line);
+    // The prompter tool started here finds the program's service in the same runtime folder.
     qputenv("XDG_RUNTIME_DIR", root.path().toUtf8());
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_DATA_DIRS", root.path());
-    program.setProcessEnvironment(env);
-    program.start(ELEVRA_EXECUTABLE, {});
-    if (!program.waitForStarted(5000))
+    if (!startProgram(program, root.path()))
         return false;
-    wait(2000);
+    processEventsFor(2000);
 
     // Pokes at random moments while the stands are polled, each followed by its first "A" frame.
     BlockingPeer conversation;
     if (!conversation.open(QStringLiteral("Elevra")))
         return false;
-    std::mt19937 random(7);
-    std::vector<double> toFrame;
-    int unanswered = 0;
-    for (int i = 0; i < 100 && (i < 10 || !toFrame.empty()); ++i) {
-        wait(std::uniform_int_distribution<int>(520, 900)(random));
-        const qint64 poked = QDateTime::currentMSecsSinceEpoch();
-        conversation.poke(i % 2 ? "Chair" : "Keynote Speaker");
-        wait(300);
-        const std::vector<qint64> frames = framesReceived(sim, "*1A");
-        const auto first = std::find_if(frames.begin(), frames.end(), [&](qint64 t) { return t >= poked; });
-        if (first == frames.end())
-            ++unanswered;
-        else
-            toFrame.push_back(double(*first - poked));
-    }
-    if (toFrame.empty())
+    const FrameDelays toFrame = timeSendsToFirstFrame(
+        sim, [&](int i) { conversation.poke(i % 2 ? "Chair" : "Keynote Speaker"); });
+    if (toFrame.ms.empty())
         std::printf("poke to the first \"A\" frame: no poke was followed by a height frame (a poke reaches no take "
                     "in this build)\n");
     else
-        report("poke to the first \"A\" frame logged at 9600 baud", toFrame,
+        report("poke to the first \"A\" frame logged at 9600 baud", toFrame.ms,
                "\n  (the simulator logs a frame when its last byte is in, 11.5 ms after its first; 1 ms clock;"
                " target p99 <= 60 ms to the first byte)");
-    if (unanswered > 0 && !toFrame.empty())
-        std::printf("  %d pokes were followed by no \"A\" frame within 300 ms\n", unanswered);
+    if (toFrame.unanswered > 0 && !toFrame.ms.empty())
+        std::printf("  %d pokes were followed by no \"A\" frame within 300 ms\n", toFrame.unanswered);
 
     // 1 000 conversations of the prompter tool, one poke each.
     const long long before = residentKiB(program.processId());
@@ -232,7 +154,7 @@ bool measureProgram(const QString& scratch)
     int failed = 0;
     QElapsedTimer clock;
     clock.start();
-    const qsizetype pollsBefore = sim.frames().count("Q1234");
+    const qsizetype pollsBefore = pollsLogged(sim);
     for (int i = 0; i < 1000; ++i) {
         QProcess take;
         take.start(QStringLiteral(PROMPTER_EXECUTABLE), {"take", i % 2 ? "Chair" : "Keynote Speaker"});
@@ -242,17 +164,16 @@ bool measureProgram(const QString& scratch)
             half = residentKiB(program.processId());
     }
     const double seconds = double(clock.elapsed()) / 1000.0;
-    const qsizetype pollsDuring = sim.frames().count("Q1234") - pollsBefore;
+    const qsizetype pollsDuring = pollsLogged(sim) - pollsBefore;
     const long long after = residentKiB(program.processId());
-    wait(2000);
-    const qsizetype pollsAfter = sim.frames().count("Q1234") - pollsBefore - pollsDuring;
+    processEventsFor(2000);
+    const qsizetype pollsAfter = pollsLogged(sim) - pollsBefore - pollsDuring;
     std::printf("1000 pokes by 'prompter take' in %.1f s, %d not acknowledged; resident memory %.1f MB before, "
                 "%.1f MB after 500, %.1f MB after 1000\n",
                 seconds, failed, double(before) / 1024, double(half) / 1024, double(after) / 1024);
     std::printf("polls meanwhile: %.1f per second; in the 2 s after: %lld\n", double(pollsDuring) / seconds,
                 static_cast<long long>(pollsAfter));
-    program.terminate();
-    program.waitForFinished(10000);
+    stopProgram(program);
     return true;
 }
 

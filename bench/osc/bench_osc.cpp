@@ -1,74 +1,23 @@
 // Show control: how soon an OSC take reaches the wire of the real program polling eight stands
 // at 9600 baud, and what 1 000 messages a second for 10 s do to its polling, its window thread
 // (the round trip of a query) and its memory.
+#include "BenchSupport.h"
 #include "OscPacket.h"
-#include "StandsimRun.h"
 #include "UdpSocket.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <mutex>
 #include <poll.h>
-#include <random>
 #include <thread>
-#include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::uint16_t ListenPort = 39030;
 constexpr std::uint16_t FeedbackPort = 39031;
-
-void wait(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-}
-
-void report(const char* what, std::vector<double> ms, const char* target = "")
-{
-    if (ms.empty()) {
-        std::printf("%s: no samples\n", what);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
-    std::printf("%s (%zu samples): median %.2f ms, 99th percentile %.2f ms, max %.2f ms%s\n", what, ms.size(), at(0.5),
-                at(0.99), ms.back(), target);
-}
-
-long long residentKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-// Wall-clock times (ms since the epoch) of the frames that the simulator received with `text`.
-std::vector<qint64> framesReceived(const StandsimRun& sim, const QByteArray& text)
-{
-    std::vector<qint64> times;
-    for (const QByteArray& line : sim.frames().split('\n'))
-        if (line.contains(" IN " + text))
-            times.push_back(QDateTime::fromString(QString::fromLatin1(line.left(23)), "yyyy-MM-dd HH:mm:ss.zzz")
-                                .toMSecsSinceEpoch());
-    return times;
-}
 
 std::vector<std::uint8_t> message(const char* address, const std::vector<std::variant<qint32, QString>>& arguments = {})
 {
@@ -132,12 +81,9 @@ struct Program {
 
     bool start(const QString& log)
     {
-        if (!sim.start({"--stands", "8", "--pace-baud", "9600", "--speed", "15"}, log))
+        if (!sim.start(EightStandsAt9600, log))
             return false;
-        const QString data = root.path() + "/Quillon/Vantora/";
-        QDir().mkpath(data + "ports");
-        for (const char* name : {"elevra.msg", "DBase0.db"})
-            QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, data + name);
+        const QString data = makeDataFolder(root.path(), sim.line, {"elevra.msg", "DBase0.db"});
         QFile ini(data + "elevra.ini");
         if (!ini.open(QIODevice::WriteOnly))
             return false;
@@ -147,46 +93,23 @@ struct Program {
                       .arg(FeedbackPort)
                       .toUtf8());
         ini.close();
-        QFile::link(sim.line, data + "ports/COM1");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_DATA_DIRS", root.path());
-        env.insert("XDG_RUNTIME_DIR", root.path());
-        process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(ELEVRA_EXECUTABLE, {});
-        return process.waitForStarted(5000);
+        return startProgram(process, root.path());
     }
-    ~Program()
-    {
-        process.terminate();
-        process.waitForFinished(10000);
-    }
+    ~Program() { stopProgram(process); }
 };
 
 void measureTakeLatency(Program& program, UdpSocket& sender)
 {
     const UdpPeer to{"127.0.0.1", ListenPort};
-    std::mt19937 random(7);
-    std::vector<double> toFrame;
-    int unanswered = 0;
-    for (int i = 0; i < 100; ++i) {
-        wait(std::uniform_int_distribution<int>(520, 900)(random));
-        const qint64 sent = QDateTime::currentMSecsSinceEpoch();
+    const FrameDelays toFrame = timeSendsToFirstFrame(program.sim, [&](int i) {
         sender.Send(to, message("/elevra/speaker/take", {QString(i % 2 ? "Chair" : "Keynote Speaker")}));
-        wait(300);
-        const std::vector<qint64> frames = framesReceived(program.sim, "*1A");
-        const auto first = std::find_if(frames.begin(), frames.end(), [&](qint64 t) { return t >= sent; });
-        if (first == frames.end())
-            ++unanswered;
-        else
-            toFrame.push_back(double(*first - sent));
-    }
-    report("OSC take to the first \"A\" frame logged at 9600 baud", toFrame,
+    });
+    report("OSC take to the first \"A\" frame logged at 9600 baud", toFrame.ms,
            "\n  (the simulator logs a frame when its last byte is in, 11.5 ms after its first; 1 ms clock;"
            " target p99 <= 60 ms)");
-    if (unanswered > 0)
-        std::printf("  %d takes were followed by no \"A\" frame within 300 ms\n", unanswered);
+    if (toFrame.unanswered > 0)
+        std::printf("  %d takes were followed by no \"A\" frame within 300 ms\n", toFrame.unanswered);
 }
 
 // 1 000 messages a second for 10 s from `flood`, with a query every 100 ms whose answer times
@@ -196,9 +119,9 @@ void measureFlood(Program& program, UdpSocket& sender, FeedbackReader& feedback,
 {
     const UdpPeer to{"127.0.0.1", ListenPort};
     const std::vector<std::uint8_t> query = message("/elevra/query");
-    const qsizetype pollsBefore = program.sim.frames().count("Q1234");
-    wait(2000);
-    const qsizetype pollsIdle = program.sim.frames().count("Q1234") - pollsBefore;
+    const qsizetype pollsBefore = pollsLogged(program.sim);
+    processEventsFor(2000);
+    const qsizetype pollsIdle = pollsLogged(program.sim) - pollsBefore;
     const size_t answersBefore = feedback.answers().size();
     const long long memoryBefore = residentKiB(program.process.processId());
     std::atomic<long long> memoryHalf{0};
@@ -217,17 +140,17 @@ void measureFlood(Program& program, UdpSocket& sender, FeedbackReader& feedback,
                 memoryHalf = residentKiB(program.process.processId());
         }
     });
-    const qsizetype pollsStart = program.sim.frames().count("Q1234");
+    const qsizetype pollsStart = pollsLogged(program.sim);
     QElapsedTimer clock;
     clock.start();
     while (send.joinable() && clock.elapsed() < 10500)
-        wait(50);
+        processEventsFor(50);
     send.join();
     const double seconds = double(clock.elapsed()) / 1000.0;
-    const qsizetype pollsDuring = program.sim.frames().count("Q1234") - pollsStart;
-    wait(2000);
+    const qsizetype pollsDuring = pollsLogged(program.sim) - pollsStart;
+    processEventsFor(2000);
     const long long memoryAfter = residentKiB(program.process.processId());
-    const qsizetype pollsAfter = program.sim.frames().count("Q1234") - pollsStart - pollsDuring;
+    const qsizetype pollsAfter = pollsLogged(program.sim) - pollsStart - pollsDuring;
 
     const std::vector<Clock::time_point> answers = feedback.answers();
     std::vector<double> roundTrips;
@@ -257,7 +180,7 @@ int main(int argc, char** argv)
         return 1;
     }
     feedback.start();
-    wait(2000);
+    processEventsFor(2000);
     measureTakeLatency(program, sender);
 
     std::mt19937 random(3);

@@ -2,10 +2,10 @@
 // controller over the real serial component, no window. Prints the time from re-pointing
 // ports/COM1 at a fresh simulator to the first poll leaving and to the first reply, and the
 // CPU the process uses while the port is gone and retried once a second.
+#include "BenchSupport.h"
 #include "CommStandPort.h"
 #include "StandBoard.h"
 #include "StandController.h"
-#include "StandsimRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,7 +39,8 @@ void waitUntil(const std::function<bool()>& done, int ms)
         loop.exec();
 }
 
-// Runs the event loop, and nothing else, for `ms`.
+// Runs the event loop, and nothing else, for `ms`: unlike processEventsFor it lets the process
+// sleep, as the CPU measured here is this process's own.
 void wait(int ms)
 {
     QEventLoop loop;
@@ -64,12 +65,6 @@ void linkCom1(const QString& dataFolder, const QString& device)
 {
     QFile::remove(dataFolder + "ports/COM1");
     QFile::link(device, dataFolder + "ports/COM1");
-}
-
-double percentile(std::vector<double> values, double q)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(q * static_cast<double>(values.size())))];
 }
 
 } // namespace
