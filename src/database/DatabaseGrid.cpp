@@ -8,35 +8,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 namespace {
-
-const QColor Teal(0, 128, 128);
-const QColor Yellow(255, 255, 0);
-const QColor Aqua(0, 255, 255);
-constexpr int TextIndent = 4;
-
-const QFont& CellFont()
-{
-    static const QFont font(QStringLiteral("Arial"), 10);
-    return font;
-}
-
-void PaintCell(QPainter* painter, const QRect& rect, const QColor& background, const QColor& textColour,
-               const QString& text)
-{
-    painter->save();
-    painter->fillRect(rect, background);
-    painter->setFont(CellFont());
-    painter->setPen(textColour);
-    painter->drawText(rect.adjusted(TextIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-    painter->restore();
-}
 
 class DatabaseGridModel : public QAbstractTableModel {
 public:
@@ -75,34 +51,12 @@ private:
     DatabaseScreen& screen_;
 };
 
-class DatabaseCellDelegate : public QStyledItemDelegate {
-public:
-    DatabaseCellDelegate(DatabaseScreen& screen, QObject* parent) : QStyledItemDelegate(parent), screen_(screen) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QColor background = Qt::white;
-        if (index.row() + 1 == screen_.SelectedDatabaseRow())
-            background = screen_.DatabaseWindowActive() ? Aqua : option.palette.color(QPalette::Button);
-        PaintCell(painter, option.rect, background, Qt::black, index.data().toString());
-    }
-
-private:
-    DatabaseScreen& screen_;
-};
-
 // The heading row. A left press on it, column resizing included, leaves no entry selected.
-class DatabaseHeading : public QHeaderView {
+class DatabaseHeading : public GridHeading {
 public:
-    DatabaseHeading(DatabaseScreen& screen, QWidget* parent) : QHeaderView(Qt::Horizontal, parent), screen_(screen) {}
+    explicit DatabaseHeading(DatabaseScreen& screen) : screen_(screen) {}
 
 protected:
-    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
-    {
-        const QRect cell = rect.adjusted(0, 0, -DatabaseGrid::GridLineWidth, -DatabaseGrid::GridLineWidth);
-        painter->fillRect(rect, palette().color(QPalette::Mid));
-        PaintCell(painter, cell, Teal, Yellow, model()->headerData(logicalIndex, Qt::Horizontal).toString());
-    }
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton)
@@ -117,34 +71,15 @@ private:
 } // namespace
 
 DatabaseGrid::DatabaseGrid(DatabaseScreen& screen, QWidget* parent)
-    : QTableView(parent), screen_(screen)
+    : OwnerDrawnGrid(new DatabaseHeading(screen), parent), screen_(screen)
 {
     setModel(new DatabaseGridModel(screen, this));
-    setItemDelegate(new DatabaseCellDelegate(screen, this));
-
-    auto* heading = new DatabaseHeading(screen, this);
-    setHorizontalHeader(heading);
-    heading->setSectionsClickable(false);
-    heading->setHighlightSections(false);
-    heading->setMinimumSectionSize(GridLineWidth);
-    heading->setSectionResizeMode(QHeaderView::Interactive);
-    heading->setFixedHeight(DefaultRowHeight + GridLineWidth);
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(GridLineWidth);
-    verticalHeader()->setDefaultSectionSize(DefaultRowHeight + GridLineWidth);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setWordWrap(false);
 
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { screen_.DatabaseGridSelectCell(current.row() + 1); });
-    connect(heading, &QHeaderView::sectionResized, this, [this](int logicalIndex) {
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logicalIndex) {
         if (logicalIndex < StoredColumns)
             FitLastColumn();
     });
@@ -228,10 +163,12 @@ void DatabaseGrid::keyPressEvent(QKeyEvent* event)
         QTableView::keyPressEvent(event);
 }
 
-bool DatabaseGrid::viewportEvent(QEvent* event)
+bool DatabaseGrid::CellHighlighted(const QModelIndex& index) const
 {
-    const bool handled = QTableView::viewportEvent(event);
-    if (event->type() == QEvent::Resize)
-        FitLastColumn();
-    return handled;
+    return index.row() + 1 == screen_.SelectedDatabaseRow();
+}
+
+bool DatabaseGrid::WindowActive() const
+{
+    return screen_.DatabaseWindowActive();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTableView>
+#include "OwnerDrawnGrid.h"
 
 #include <array>
 #include <functional>
@@ -9,14 +9,10 @@ class DatabaseScreen;
 class QMimeData;
 
 // The database grid: the heading and the 50 entries, every cell painted from the screen's
-// state; the grid's own selection is never drawn, the highlight follows SelectedDatabaseRow.
-class DatabaseGrid : public QTableView {
+// state; the highlight follows SelectedDatabaseRow.
+class DatabaseGrid : public OwnerDrawnGrid {
     Q_OBJECT
 public:
-    // Widths and heights as the configuration keeps them leave out the one-pixel grid line
-    // that closes every cell.
-    static constexpr int GridLineWidth = 1;
-    static constexpr int DefaultRowHeight = 20;
     static constexpr int DefaultColumnWidth = 20;
     static constexpr int StoredColumns = 9;
 
@@ -25,7 +21,7 @@ public:
     std::array<int, StoredColumns> ColumnWidths() const;
     void SetColumnWidths(const std::array<int, StoredColumns>& widths);
     // The last column takes what columns 0 to 8 leave of the grid.
-    void FitLastColumn();
+    void FitLastColumn() override;
 
     // Runs a drag to its end; the default is the platform's drag with the copy effect.
     using DragRunner = std::function<void(QMimeData*)>;
@@ -37,9 +33,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
 
 private:
+    bool CellHighlighted(const QModelIndex& index) const override;
+    bool WindowActive() const override;
+
     DatabaseScreen& screen_;
     DragRunner runDrag_;
     QPoint pressPosition_;

@@ -9,31 +9,13 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 
 namespace {
 
-const QColor Teal(0, 128, 128);
-const QColor Yellow(255, 255, 0);
-const QColor Aqua(0, 255, 255);
-constexpr int TextIndent = 4;
 constexpr int MinimumColumnWidth = RunGrid::DefaultRowHeight + RunGrid::GridLineWidth;
-
-void PaintCell(QPainter* painter, const QRect& rect, const QColor& background, const QColor& textColour,
-               const QString& text)
-{
-    static const QFont font(QStringLiteral("Arial"), 10);
-    painter->save();
-    painter->fillRect(rect, background);
-    painter->setFont(font);
-    painter->setPen(textColour);
-    painter->drawText(rect.adjusted(TextIndent, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-    painter->restore();
-}
 
 // One row per entry. The row count follows the list through listChanged, one insertion or
 // removal at a time, so the view keeps its scroll position and column widths.
@@ -93,35 +75,6 @@ private:
     int rows_;
 };
 
-class RunCellDelegate : public QStyledItemDelegate {
-public:
-    RunCellDelegate(RunOrderScreen& screen, QObject* parent) : QStyledItemDelegate(parent), screen_(screen) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QColor background = Qt::white;
-        if (screen_.Highlighted(index.row() + 1, index.column()))
-            background = screen_.RunOrderWindowActive() ? Aqua : option.palette.color(QPalette::Button);
-        PaintCell(painter, option.rect, background, Qt::black, index.data().toString());
-    }
-
-private:
-    RunOrderScreen& screen_;
-};
-
-class RunHeading : public QHeaderView {
-public:
-    explicit RunHeading(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
-
-protected:
-    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
-    {
-        const QRect cell = rect.adjusted(0, 0, -RunGrid::GridLineWidth, -RunGrid::GridLineWidth);
-        painter->fillRect(rect, palette().color(QPalette::Mid));
-        PaintCell(painter, cell, Teal, Yellow, model()->headerData(logicalIndex, Qt::Horizontal).toString());
-    }
-};
-
 bool Droppable(const QDropEvent& event)
 {
     return event.mimeData() && event.mimeData()->hasFormat(VantoraFormat())
@@ -130,33 +83,15 @@ bool Droppable(const QDropEvent& event)
 
 } // namespace
 
-RunGrid::RunGrid(RunOrderScreen& screen, QWidget* parent) : QTableView(parent), screen_(screen)
+RunGrid::RunGrid(RunOrderScreen& screen, QWidget* parent) : OwnerDrawnGrid(new GridHeading, parent), screen_(screen)
 {
     setModel(new RunGridModel(screen, this));
-    setItemDelegate(new RunCellDelegate(screen, this));
-
-    auto* heading = new RunHeading(this);
-    setHorizontalHeader(heading);
-    heading->setSectionsClickable(false);
-    heading->setHighlightSections(false);
-    heading->setMinimumSectionSize(GridLineWidth);
-    heading->setSectionResizeMode(QHeaderView::Interactive);
-    heading->setFixedHeight(DefaultRowHeight + GridLineWidth);
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(GridLineWidth);
-    verticalHeader()->setDefaultSectionSize(DefaultRowHeight + GridLineWidth);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-
     setSelectionMode(QAbstractItemView::NoSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setWordWrap(false);
 
     // Drops are taken on the cells and on the heading; nothing else is dragged here.
     setDragDropMode(QAbstractItemView::NoDragDrop);
+    QHeaderView* heading = horizontalHeader();
     for (QWidget* target : {viewport(), heading->viewport()}) {
         target->setAcceptDrops(true);
         target->installEventFilter(this);
@@ -360,10 +295,12 @@ void RunGrid::keyReleaseEvent(QKeyEvent* event)
     QTableView::keyReleaseEvent(event);
 }
 
-bool RunGrid::viewportEvent(QEvent* event)
+bool RunGrid::CellHighlighted(const QModelIndex& index) const
 {
-    const bool handled = QTableView::viewportEvent(event);
-    if (event->type() == QEvent::Resize)
-        FitLastColumn();
-    return handled;
+    return screen_.Highlighted(index.row() + 1, index.column());
+}
+
+bool RunGrid::WindowActive() const
+{
+    return screen_.RunOrderWindowActive();
 }

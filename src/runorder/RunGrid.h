@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTableView>
+#include "OwnerDrawnGrid.h"
 
 class QMimeData;
 class RunOrderScreen;
@@ -9,20 +9,15 @@ class RunOrderScreen;
 // state. The grid's own selection is not used: mouse and keys go to the screen's rules, which
 // keep the current cell, the selection and the highlight. Speakers dropped onto it from the
 // database window are handed to the screen with the row under the drop point.
-class RunGrid : public QTableView {
+class RunGrid : public OwnerDrawnGrid {
     Q_OBJECT
 public:
-    // Widths and heights as the configuration keeps them leave out the one-pixel grid line
-    // that closes every cell.
-    static constexpr int GridLineWidth = 1;
-    static constexpr int DefaultRowHeight = 20;
-
     explicit RunGrid(RunOrderScreen& screen, QWidget* parent = nullptr);
 
     int NumColumnWidth() const;
     void SetNumColumnWidth(int width);
     // The Identifier column takes what the Num column leaves of the grid.
-    void FitLastColumn();
+    void FitLastColumn() override;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -31,10 +26,11 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool CellHighlighted(const QModelIndex& index) const override;
+    bool WindowActive() const override;
     // The grid row under `point` of `target` (the grid's viewport or its heading): 0 for the
     // heading, −1 where there is no cell.
     int DropRowAt(const QWidget* target, QPoint point) const;
