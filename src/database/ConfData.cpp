@@ -1,12 +1,10 @@
 #include "ConfData.h"
 
 #include "DatabaseGrid.h"
+#include "OperatorDialogs.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QToolButton>
 
 namespace {
@@ -115,32 +113,21 @@ void TConfDataScreen::resizeEvent(QResizeEvent* event)
 
 bool TConfDataScreen::Confirm(const QString& question)
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question,
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    return box.exec() == QMessageBox::Ok;
+    return OperatorDialogs::AskOkCancel(this, question);
 }
 
 QString TConfDataScreen::OpenDatabaseDialog(const QString& folder)
 {
-    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);  // a new name starts an empty database
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return OperatorDialogs::AskFileToOpen(this, folder);
 }
 
 QString TConfDataScreen::SaveDatabaseDialog(const QString& folder, const QString& proposed)
 {
-    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(proposed);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    // Save replaces an existing database without asking.
+    return OperatorDialogs::AskFileToSave(this, folder, proposed, QFileDialog::DontConfirmOverwrite);
 }
 
 void TConfDataScreen::ShowFailure(const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
-    box.exec();
+    OperatorDialogs::ShowWarning(this, text);
 }

@@ -1,11 +1,9 @@
 #include "ConfRun.h"
 
+#include "OperatorDialogs.h"
 #include "RunGrid.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QToolButton>
 
 namespace {
@@ -107,31 +105,20 @@ void TConfRunScreen::resizeEvent(QResizeEvent* event)
 
 bool TConfRunScreen::Confirm(const QString& question)
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question,
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
-    return box.exec() == QMessageBox::Ok;
+    return OperatorDialogs::AskOkCancel(this, question);
 }
 
 QString TConfRunScreen::OpenRunOrderDialog(const QString& folder)
 {
-    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);  // a new name starts an empty run order
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return OperatorDialogs::AskFileToOpen(this, folder);
 }
 
 QString TConfRunScreen::SaveRunOrderDialog(const QString& folder, const QString& proposed)
 {
-    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.selectFile(proposed);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return OperatorDialogs::AskFileToSave(this, folder, proposed);
 }
 
 void TConfRunScreen::ShowFailure(const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
-    box.exec();
+    OperatorDialogs::ShowWarning(this, text);
 }
