@@ -1,9 +1,6 @@
+#include "ControllerRig.h"
 #include "DatabaseDialogs.h"
 #include "DatabaseScreen.h"
-#include "PrompterAnnouncer.h"
-#include "StandController.h"
-#include "TakeHandler.h"
-#include "stand/RecordingPort.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,38 +16,17 @@ struct ScriptedDialogs : DatabaseDialogs {
     void ShowFailure(const QString& text) override { failures << text; }
 };
 
-struct RecordingAnnouncer : PrompterAnnouncer {
-    QStringList sent;
-    void DdeSend(const QString& text) override { sent << text; }
-};
-
-// The database window's state with a stand controller on a recording port, taking through
-// the link cycle as the main window does.
-struct Rig : TakeHandler {
-    PresetTable presets;
-    Configuration config;
-    RecordingPort port;
-    StandBoard board;
-    StandController controller{board, port};
+// The database window's state over the controller rig.
+struct Rig : ControllerRig {
     ScriptedDialogs dialogs;
-    RecordingAnnouncer announcer;
-    DatabaseScreen screen{DatabaseScreenLinks{presets, config, "/nowhere", controller,
-                                              [](int n) { return n == 17 ? QString("Speaker") : QString("M%1").arg(n); },
-                                              announcer},
-                          dialogs};
+    DatabaseScreen screen{DatabaseScreenLinks{presets, config, "/nowhere", controller, Message, announcer}, dialogs};
 
-    explicit Rig(int standsDisplayed)
+    explicit Rig(int standsDisplayed) : ControllerRig(standsDisplayed)
     {
-        board.SetStandsDisplayed(standsDisplayed);
-        controller.SetTakeHandler(this);
-        controller.StartComms(false);
-        presets[4].preset = {11, 12, 13, 14, 15, 16, 17, 18};
-        presets[4].preset_id = "Guest";
         presets[1].preset_id = "Chair";
         config.DatabaseFileName = "/data/DBase0.db";
     }
     void ExecuteDatabaseTake(bool local) override { screen.ExecuteDatabaseTake(local); }
-    void ExecuteRunOrderTake() override {}
 };
 
 } // namespace

@@ -1,11 +1,8 @@
-#include "PrompterAnnouncer.h"
+#include "ControllerRig.h"
 #include "RunOrderDialogs.h"
 #include "RunOrderScreen.h"
-#include "StandController.h"
-#include "TakeHandler.h"
 #include "TestFiles.h"
 #include "VantoraDragDrop.h"
-#include "stand/RecordingPort.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -31,40 +28,20 @@ struct ScriptedDialogs : RunOrderDialogs {
     void ShowFailure(const QString& text) override { failures << text; }
 };
 
-struct RecordingAnnouncer : PrompterAnnouncer {
-    QStringList sent;
-    void DdeSend(const QString& text) override { sent << text; }
-};
-
-// The run order window's state with a stand controller on a recording port, taking through
-// the link cycle as the main window does.
-struct Rig : TakeHandler {
+// The run order window's state over the controller rig.
+struct Rig : ControllerRig {
     RunOrder runOrder;
-    PresetTable presets;
-    Configuration config;
-    RecordingPort port;
-    StandBoard board;
-    StandController controller{board, port};
     ScriptedDialogs dialogs;
-    RecordingAnnouncer announcer;
     std::unique_ptr<RunOrderScreen> screen;
 
-    Rig(const QStringList& entries, int standsDisplayed = 8)
+    Rig(const QStringList& entries, int standsDisplayed = 8) : ControllerRig(standsDisplayed)
     {
         runOrder.RunOrderList = entries;
-        board.SetStandsDisplayed(standsDisplayed);
-        controller.SetTakeHandler(this);
-        controller.StartComms(false);
         presets[0].preset_id = "Chair";
-        presets[4].preset = {11, 12, 13, 14, 15, 16, 17, 18};
-        presets[4].preset_id = "Guest";
         config.RunOrderFileName = "/data/RunOrder/first.run";
         screen = std::make_unique<RunOrderScreen>(
-            RunOrderScreenLinks{runOrder, presets, config, "/nowhere", controller,
-                                [](int n) { return n == 17 ? QString("Speaker") : QString("M%1").arg(n); }, announcer},
-            dialogs);
+            RunOrderScreenLinks{runOrder, presets, config, "/nowhere", controller, Message, announcer}, dialogs);
     }
-    void ExecuteDatabaseTake(bool) override {}
     void ExecuteRunOrderTake() override { screen->ExecuteRunOrderTake(); }
 
     // What the database grid's drag of entry `index` carries.
