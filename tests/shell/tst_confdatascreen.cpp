@@ -4,6 +4,7 @@
 #include "DatabaseGrid.h"
 #include "ElevraApplication.h"
 #include "ModalAnswerer.h"
+#include "StandsOnline.h"
 #include "StandsimRun.h"
 #include "VantoraDragDrop.h"
 
@@ -61,14 +62,6 @@ class TestConfDataScreen : public QObject {
     {
         QTest::mouseClick(form.findChild<QPushButton*>("DatabaseBtn"), Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowExposed(form.findChild<TConfDataScreen*>()));
-    }
-
-    static bool standsAt(const StandBoard& board, const QList<int>& heights)
-    {
-        for (int i = 0; i < heights.size(); ++i)
-            if (!board.Stand(i).online || board.Stand(i).actual != heights[i])
-                return false;
-        return true;
     }
 
     QTemporaryDir scratch;
@@ -146,7 +139,7 @@ void TestConfDataScreen::storeLoadAndTakeAgainstStandsim()
     showDatabase(form);
     Window w{form};
     ModalAnswerer answerer;
-    QTRY_VERIFY_WITH_TIMEOUT(standsAt(form.board(), {10, 20, 30}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {10, 20, 30}), 10000);
 
     // Actual heights, trimmed identifier.
     w.press(6);
@@ -178,7 +171,7 @@ void TestConfDataScreen::storeLoadAndTakeAgainstStandsim()
     // Take moves the three displayed stands only and shows the speaker.
     w.press(2);
     w.click("TakeBtn");
-    QTRY_VERIFY_WITH_TIMEOUT(standsAt(form.board(), {55, 50, 52}), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {55, 50, 52}), 15000);
     QCOMPARE(form.findChild<QLabel*>("CurrentSpeaker")->text(), QString("Keynote Speaker"));
     QCOMPARE(form.board().Stand(3).target, 45);
     const QByteArray frames = sim.frames();

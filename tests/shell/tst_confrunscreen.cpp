@@ -6,6 +6,7 @@
 #include "ElevraApplication.h"
 #include "ModalAnswerer.h"
 #include "RunGrid.h"
+#include "StandsOnline.h"
 #include "StandsimRun.h"
 
 #include <QHeaderView>
@@ -243,17 +244,11 @@ void TestConfRunScreen::takeAgainstStandsim()
     TConferenceForm form(folder.paths());
     form.show();
     Window w{form};
-    const auto standsAt = [&form](const QList<int>& heights) {
-        for (int i = 0; i < heights.size(); ++i)
-            if (!form.board().Stand(i).online || form.board().Stand(i).actual != heights[i])
-                return false;
-        return true;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(standsAt({10, 20, 30}), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {10, 20, 30}), 10000);
 
     QTest::mouseClick(w.grid->viewport(), Qt::LeftButton, {}, w.cell(2));
     QTest::mouseClick(w.button("RunOrderTakeBtn"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(standsAt({70, 68, 66}), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {70, 68, 66}), 15000);
     QCOMPARE(form.findChild<QLabel*>("CurrentSpeaker")->text(), QString("2 : Guest Reader"));
     QCOMPARE(form.findChild<QLabel*>("Stand2Level")->text(), QString("66"));
     QCOMPARE(form.board().Stand(3).target, 0);

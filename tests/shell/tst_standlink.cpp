@@ -2,6 +2,7 @@
 #include "DataFolder.h"
 #include "ElevraApplication.h"
 #include "ModalAnswerer.h"
+#include "StandsOnline.h"
 #include "StandsimRun.h"
 #include "serial/PtyFarEnd.h"
 
@@ -28,14 +29,6 @@ public:
 // The main window driving the real stand simulator over a pseudo-terminal.
 class TestStandLink : public QObject {
     Q_OBJECT
-
-    static bool allOnlineAt(const StandBoard& board, const QList<int>& heights)
-    {
-        for (int i = 0; i < heights.size(); ++i)
-            if (!board.Stand(i).online || board.Stand(i).actual != heights[i])
-                return false;
-        return true;
-    }
 
     QTemporaryDir scratch;
 
