@@ -80,11 +80,17 @@ inline QString makeDataFolder(const QString& root, const QString& line,
     return data;
 }
 
-// For a main window built in this process: its data and runtime folders in `root`.
-inline void useFoldersIn(const QString& root)
+// For a main window built in this process: the eight stands at their start heights as COM1 of a
+// data folder under `root`, and this process's data and runtime folders in `root`. Returns the
+// data folder, or nothing when the simulator did not start.
+inline QString startStandsForWindow(StandsimRun& sim, const QString& root, const QString& logFile)
 {
+    if (!sim.start(EightStandsAt9600 + StartHeights, logFile))
+        return {};
+    const QString data = makeDataFolder(root, sim.line);
     qputenv("XDG_DATA_DIRS", root.toUtf8());
     qputenv("XDG_RUNTIME_DIR", root.toUtf8());
+    return data;
 }
 
 // Starts the real program on the offscreen platform with its data and runtime folders in `root`.

@@ -33,13 +33,12 @@ int main(int argc, char** argv)
     ElevraApplication app(argc, argv);
     QTemporaryDir scratch;
     StandsimRun sim;
-    if (!sim.start(EightStandsAt9600 + StartHeights, scratch.filePath("sim.log"))) {
+    const QString data = startStandsForWindow(sim, scratch.path(), scratch.filePath("sim.log"));
+    if (data.isEmpty()) {
         std::printf("the simulator did not start\n");
         return 1;
     }
-    const QString data = makeDataFolder(scratch.path(), sim.line);
     QDir().mkpath(data + "Database");
-    useFoldersIn(scratch.path());
 
     TConferenceForm form(Paths::forFolders(QStringLiteral(ELEVRA_BINARY_DIR), scratch.path()));
     form.show();
@@ -75,7 +74,8 @@ int main(int argc, char** argv)
     // Take pressed at random moments while polling, until the cycle writes stand 1's frame.
     DatabaseScreen& screen = window->screen();
     const std::vector<double> latencies = timeTakesToFirstFrame(
-        form.controller(), 11, [&](int i) { screen.DatabaseGridSelectCell(1 + i % 4); }, [&] { screen.TakeBtnClick(); });
+        form.controller(), 11, [&](int i) { screen.DatabaseGridSelectCell(1 + i % 4); },
+        [&] { screen.TakeBtnClick(); });
     if (latencies.empty()) {
         std::printf("no take reached the wire\n");
         return 1;

@@ -41,13 +41,12 @@ int main(int argc, char** argv)
     ElevraApplication app(argc, argv);
     QTemporaryDir scratch;
     StandsimRun sim;
-    if (!sim.start(EightStandsAt9600 + StartHeights, scratch.filePath("sim.log"))) {
+    const QString data = startStandsForWindow(sim, scratch.path(), scratch.filePath("sim.log"));
+    if (data.isEmpty()) {
         std::printf("the simulator did not start\n");
         return 1;
     }
-    const QString data = makeDataFolder(scratch.path(), sim.line);
     QDir().mkpath(data + "RunOrder");
-    useFoldersIn(scratch.path());
 
     QByteArray file;
     for (int i = 0; i < Entries; ++i)

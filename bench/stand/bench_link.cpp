@@ -61,11 +61,9 @@ bool measurePolling(const QString& scratch)
 bool measureTakeLatency(const QString& scratch)
 {
     StandsimRun sim;
-    if (!sim.start(EightStandsAt9600 + StartHeights, scratch + "/take.log"))
-        return false;
     QTemporaryDir root;
-    makeDataFolder(root.path(), sim.line);
-    useFoldersIn(root.path());
+    if (startStandsForWindow(sim, root.path(), scratch + "/take.log").isEmpty())
+        return false;
     TConferenceForm form(Paths::forFolders(QStringLiteral(ELEVRA_BINARY_DIR), root.path()));
     form.show();
     processEventsFor(2000);
