@@ -1,8 +1,8 @@
 #include "DatabaseGrid.h"
 
 #include "DatabaseScreen.h"
+#include "ScreenCellsModel.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QDrag>
 #include <QHeaderView>
@@ -14,9 +14,9 @@
 
 namespace {
 
-class DatabaseGridModel : public QAbstractTableModel {
+class DatabaseGridModel : public ScreenCellsModel<DatabaseScreen> {
 public:
-    DatabaseGridModel(DatabaseScreen& screen, QObject* parent) : QAbstractTableModel(parent), screen_(screen)
+    DatabaseGridModel(DatabaseScreen& screen, QObject* parent) : ScreenCellsModel(screen, parent)
     {
         connect(&screen_, &DatabaseScreen::gridChanged, this,
                 [this] { emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1)); });
@@ -26,29 +26,10 @@ public:
     {
         return parent.isValid() ? 0 : DatabaseScreen::RowCount - 1;
     }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : DatabaseScreen::ColumnCount;
-    }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !index.isValid())
-            return {};
-        return screen_.CellText(index.row() + 1, index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
-            return {};
-        return screen_.CellText(0, section);
-    }
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
     }
-
-private:
-    DatabaseScreen& screen_;
 };
 
 // The heading row. A left press on it, column resizing included, leaves no entry selected.

@@ -1,9 +1,9 @@
 #include "RunGrid.h"
 
 #include "RunOrderScreen.h"
+#include "ScreenCellsModel.h"
 #include "VantoraDragDrop.h"
 
-#include <QAbstractTableModel>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,32 +19,15 @@ constexpr int MinimumColumnWidth = RunGrid::DefaultRowHeight + RunGrid::GridLine
 
 // One row per entry. The row count follows the list through listChanged, one insertion or
 // removal at a time, so the view keeps its scroll position and column widths.
-class RunGridModel : public QAbstractTableModel {
+class RunGridModel : public ScreenCellsModel<RunOrderScreen> {
 public:
-    RunGridModel(RunOrderScreen& screen, QObject* parent)
-        : QAbstractTableModel(parent), screen_(screen), rows_(screen.Count())
+    RunGridModel(RunOrderScreen& screen, QObject* parent) : ScreenCellsModel(screen, parent), rows_(screen.Count())
     {
         connect(&screen_, &RunOrderScreen::listChanged, this, &RunGridModel::FollowList);
         connect(&screen_, &RunOrderScreen::gridChanged, this, &RunGridModel::RepaintAll);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows_; }
-    int columnCount(const QModelIndex& parent = {}) const override
-    {
-        return parent.isValid() ? 0 : RunOrderScreen::ColumnCount;
-    }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role != Qt::DisplayRole || !index.isValid())
-            return {};
-        return screen_.CellText(index.row() + 1, index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
-            return {};
-        return screen_.CellText(0, section);
-    }
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
         return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
@@ -71,7 +54,6 @@ private:
             emit dataChanged(index(0, 0), index(rows_ - 1, RunOrderScreen::ColumnCount - 1));
     }
 
-    RunOrderScreen& screen_;
     int rows_;
 };
 
