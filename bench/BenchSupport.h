@@ -10,10 +10,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QObject>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,12 +28,32 @@
 inline const QStringList EightStandsAt9600{"--stands", "8", "--pace-baud", "9600", "--speed", "15"};
 inline const QStringList StartHeights{"--heights", "10,20,30,40,50,60,70,80"};
 
+// Runs the event loop for `ms`, asleep between events, so that the benchmark itself does not
+// take a core from the program and the simulator it measures.
 inline void processEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until `done()` holds or `ms` have passed, looking every millisecond.
+template <typename Done>
+bool processEventsUntil(Done done, int ms)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QEventLoop loop;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() >= ms)
+            loop.quit();
+    });
+    tick.start(1);
+    if (!done())
+        loop.exec();
+    return done();
 }
 
 // The value below which the fraction `q` of `values` lies; 1 gives the largest.
@@ -168,8 +190,7 @@ std::vector<double> timeTakesToFirstFrame(Controller& controller, unsigned seed,
         waiting = true;
         sincePress.start();
         press();
-        while (waiting && sincePress.elapsed() < 2000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        processEventsUntil([&] { return !waiting; }, 2000);
     }
     return latencies;
 }

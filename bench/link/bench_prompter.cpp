@@ -91,8 +91,7 @@ void measureCallbackLatency()
         }
         done = true;
     });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    processEventsUntil([&] { return done.load(); }, 600000);
     peer.join();
 
     std::vector<double> ms;
@@ -108,8 +107,7 @@ void measureCallbackLatency()
         clock.start();
         QProcess take;
         take.start(QStringLiteral(PROMPTER_EXECUTABLE), {"take", "Keynote Speaker"});
-        while (calls == before && clock.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        processEventsUntil([&] { return calls != before; }, 5000);
         if (calls > before)
             tool.push_back(double(clock.nsecsElapsed()) / 1e6);
         take.waitForFinished(5000);
