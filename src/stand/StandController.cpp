@@ -77,11 +77,7 @@ void StandController::Comms1ReceiveError()
 void StandController::Comms1Hangup()
 {
     // Giving the device back at once lets a replugged adapter come back under its old name.
-    try {
-        port_.StopComm();
-    } catch (...) {
-    }
-    SetCommsOpen(false);
+    StopComms();
     retryTime_.start();
 }
 
