@@ -4,6 +4,7 @@
 // its length once the fixed cost of a PDF (fonts, file structure: the empty run order) is taken
 // off. With a folder as argument, the PDFs are kept there.
 #include "PrintDate.h"
+#include "PrintSequence.h"
 #include "ReportDrawing.h"
 
 #include <QBuffer>
@@ -27,7 +28,7 @@ using Layout = std::function<ReportDocument(const ReportMetrics&, QSize, const Q
 qsizetype render(const Layout& layout, QIODevice& out)
 {
     QPdfWriter writer(&out);
-    writer.setResolution(600);
+    writer.setResolution(ReportResolution);
     writer.setPageSize(QPageSize(QPageSize::A4));
     const DeviceMetrics metrics(&writer);
     const ReportDocument document =

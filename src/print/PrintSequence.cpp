@@ -17,17 +17,13 @@
 
 namespace {
 
-// The report's fixed pixel distances (margins, column steps, the 8 pixels between lines) were
-// laid out for a 600 dpi page; the print engine draws at whatever resolution it is told.
-constexpr int ReportResolution = 600;
-
 std::unique_ptr<QPrinter>& printerSlot()
 {
     static std::unique_ptr<QPrinter> printer;
     return printer;
 }
 
-using Layout = std::function<ReportDocument(const ReportMetrics&, QSize, const QString&)>;
+using Layout = std::function<ReportDocument(const ReportMetrics&, QSize, const DateText&)>;
 
 void showFailure(QWidget* parent, const QString& text)
 {
@@ -77,7 +73,7 @@ void PrintSequence(QWidget* parent, const QString& title, const Layout& layout)
         showFailure(parent, QStringLiteral("The page of %1 is too small for the report").arg(printerLabel(printer)));
         return;
     }
-    const ReportDocument document = layout(metrics, page, PrintDateText(QDateTime::currentDateTime(), QLocale()));
+    const ReportDocument document = layout(metrics, page, [] { return PrintDateText(QDateTime::currentDateTime(), QLocale()); });
 
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -106,14 +102,14 @@ QPrinter& PrinterDevice()
 
 void PrintRunOrder(const QStringList& RunOrderList, const PresetTable& Presets, QWidget* parent)
 {
-    PrintSequence(parent, QStringLiteral("Run Order"), [&](const ReportMetrics& m, QSize page, const QString& date) {
+    PrintSequence(parent, QStringLiteral("Run Order"), [&](const ReportMetrics& m, QSize page, const DateText& date) {
         return LayoutRunOrder(RunOrderList, Presets, m, page, date);
     });
 }
 
 void PrintDatabase(const PresetTable& Presets, QWidget* parent)
 {
-    PrintSequence(parent, QStringLiteral("Speaker Database"), [&](const ReportMetrics& m, QSize page, const QString& date) {
+    PrintSequence(parent, QStringLiteral("Speaker Database"), [&](const ReportMetrics& m, QSize page, const DateText& date) {
         return LayoutDatabase(Presets, m, page, date);
     });
 }

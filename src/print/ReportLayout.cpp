@@ -1,7 +1,5 @@
 #include "ReportLayout.h"
 
-#include <functional>
-
 namespace {
 
 constexpr int DateLeft = 50;
@@ -11,7 +9,7 @@ constexpr int TopOfPage = 20;
 // page number, with the page breaks of both reports.
 class ReportComposer {
 public:
-    ReportComposer(const ReportMetrics& metrics, QSize pageSize, QString dateText)
+    ReportComposer(const ReportMetrics& metrics, QSize pageSize, DateText dateText)
         : metrics_(metrics), width_(pageSize.width()), height_(pageSize.height()), dateText_(std::move(dateText))
     {
         document_.append(ReportPage{});
@@ -29,7 +27,7 @@ public:
     {
         font_ = ReportFont::Date;
         int h = PrintLineHeight();
-        text(DateLeft, y_, dateText_);
+        text(DateLeft, y_, dateText_());
         y_ += n * h;
         h = PrintLineHeight();
         y_ += h;
@@ -94,7 +92,7 @@ private:
     const ReportMetrics& metrics_;
     const int width_;
     const int height_;
-    const QString dateText_;
+    const DateText dateText_;
     ReportFont font_ = ReportFont::Table;
     int pageNumber_ = 1;
     ReportDocument document_;
@@ -152,7 +150,7 @@ QString speakerName(const QString& entry, const PresetTable& Presets)
 
 bool PageHoldsReport(const ReportMetrics& metrics, QSize pageSize)
 {
-    ReportComposer p(metrics, pageSize, QString());
+    ReportComposer p(metrics, pageSize, [] { return QString(); });
     p.PrintDateLine(1);
     if (p.y_ > pageSize.height() - 2 * p.PrintLineHeight())
         return false;
@@ -162,7 +160,7 @@ bool PageHoldsReport(const ReportMetrics& metrics, QSize pageSize)
 }
 
 ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
-                              const ReportMetrics& metrics, QSize pageSize, const QString& dateText)
+                              const ReportMetrics& metrics, QSize pageSize, const DateText& dateText)
 {
     ReportComposer p(metrics, pageSize, dateText);
     p.PrintDateLine(1);
@@ -182,7 +180,7 @@ ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable
 }
 
 ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
-                              const QString& dateText)
+                              const DateText& dateText)
 {
     ReportComposer p(metrics, pageSize, dateText);
     p.PrintDateLine(1);

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The three fonts of a printed report.
 enum class ReportFont { Date, Table, PageNumber };
 
@@ -43,8 +45,25 @@ using ReportDocument = QList<ReportPage>;
 // one row: the page breaks would never end.
 bool PageHoldsReport(const ReportMetrics& metrics, QSize pageSize);
 
+// The text of a date line, asked for anew on every page, so that each page shows the time at
+// which it was laid out.
+using DateText = std::function<QString()>;
+
 ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
-                              const ReportMetrics& metrics, QSize pageSize, const QString& dateText);
+                              const ReportMetrics& metrics, QSize pageSize, const DateText& dateText);
 
 ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
-                              const QString& dateText);
+                              const DateText& dateText);
+
+// The same date on every page.
+inline ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
+                                     const ReportMetrics& metrics, QSize pageSize, const QString& date)
+{
+    return LayoutRunOrder(RunOrderList, Presets, metrics, pageSize, DateText([date] { return date; }));
+}
+
+inline ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
+                                     const QString& date)
+{
+    return LayoutDatabase(Presets, metrics, pageSize, DateText([date] { return date; }));
+}

@@ -11,6 +11,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
+#include <array>
+#include <functional>
+
 namespace {
 
 // Stands in for the operator: in the print dialog, chooses printing to the PDF file and
@@ -122,6 +126,7 @@ private slots:
     void runOrderFillingPageOne();
     void emptyRunOrder();
     void cancelOrUnwritableFilePrintsNothing();
+    void noPrintedWordCrossesAColumnRule();
 };
 
 void TestPrintReports::databaseReport()
@@ -174,7 +179,7 @@ void TestPrintReports::runOrderFillingPageOne()
 {
     // As many entries as the page's rows: found by laying out a long list on the same printer.
     PrinterDevice().setOutputFileName(dir.filePath("probe.pdf"));
-    PrinterDevice().setResolution(600);
+    PrinterDevice().setResolution(ReportResolution);
     const DeviceMetrics m(&PrinterDevice());
     const ReportDocument probe = LayoutRunOrder(QStringList(200, "2"), samplePresets(), m,
                                                 QSize(PrinterDevice().width(), PrinterDevice().height()), "date");
@@ -229,6 +234,54 @@ void TestPrintReports::cancelOrUnwritableFilePrintsNothing()
     QCOMPARE(answerer.messages.size(), 1);
     QVERIFY2(answerer.messages[0].contains(unwritable) && answerer.messages[0].contains("No such file or directory"),
              qPrintable(answerer.messages[0]));
+}
+
+void TestPrintReports::noPrintedWordCrossesAColumnRule()
+{
+    // Heights of one to three digits in every column, names as long as people have, and a run
+    // order long enough for three-digit row numbers.
+    PresetTable presets;
+    const std::array<std::uint8_t, 8> heights{99, 255, 100, 7, 42, 250, 0, 188};
+    for (int i = 0; i < PresetCount; ++i) {
+        presets[size_t(i)].preset_id = i % 2 ? QStringLiteral("Dr. Wilhelmina Fairweather") : QStringLiteral("Li Wu");
+        std::rotate_copy(heights.begin(), heights.begin() + i % 8, heights.end(), presets[size_t(i)].preset.begin());
+    }
+    QStringList runOrder;
+    for (int i = 0; i < 130; ++i)
+        runOrder << QString::number(i % PresetCount);
+
+    const QList<std::pair<QString, std::function<void()>>> reports{
+            {"database", [&] { PrintDatabase(presets, nullptr); }},
+            {"run order", [&] { PrintRunOrder(runOrder, presets, nullptr); }}};
+    for (const auto& [name, print] : reports) {
+        const QString pdf = dir.filePath(name + ".rules.pdf");
+        DialogAnswerer answerer(true, pdf);
+        print();
+        QCOMPARE(answerer.messages, QStringList());
+        // The rules as the report drew them, on the printer the dialog chose.
+        const DeviceMetrics m(&PrinterDevice());
+        const QSize page(PrinterDevice().width(), PrinterDevice().height());
+        const ReportDocument document = name == "database" ? LayoutDatabase(presets, m, page, "date")
+                                                           : LayoutRunOrder(runOrder, presets, m, page, "date");
+        const QList<QList<Word>> pages = pdfWords(pdf);
+        QCOMPARE(pages.size(), document.size());
+        int vertical = 0;
+        for (qsizetype p = 0; p < pages.size(); ++p) {
+            for (const QLine& line : document[p].lines) {
+                if (line.x1() != line.x2())
+                    continue;
+                ++vertical;
+                const QPointF top = toPoints(line.x1(), line.y1());
+                const QPointF bottom = toPoints(line.x2(), line.y2());
+                for (const Word& w : pages[p])
+                    QVERIFY2(!(w.box.left() < top.x() && w.box.right() > top.x() && w.box.bottom() > top.y()
+                               && w.box.top() < bottom.y()),
+                             qPrintable(QStringLiteral("%1 page %2: \"%3\" crosses the rule at x %4 pt")
+                                                .arg(name).arg(p + 1).arg(w.text).arg(top.x())));
+            }
+        }
+        QCOMPARE(vertical, (name == "database" ? 9 : 1) * int(pages.size()));
+    }
 }
 
 QTEST_MAIN(TestPrintReports)

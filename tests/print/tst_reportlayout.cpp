@@ -61,6 +61,7 @@ private slots:
     void emptyRunOrderIsOneRuledPage();
     void runOrderEntriesThatNameNoSpeaker();
     void pageTooSmallIsRefused();
+    void everyPageAsksForTheTime();
     void dateLine_data();
     void dateLine();
 };
@@ -145,6 +146,20 @@ void TestReportLayout::pageTooSmallIsRefused()
     // A date line, the headings and one row need 20 + 80 + 72 + 36 pixels above twice a line.
     QVERIFY(PageHoldsReport(RoundMetrics(), QSize(2000, 208 + 72)));
     QVERIFY(!PageHoldsReport(RoundMetrics(), QSize(2000, 208 + 71)));
+}
+
+void TestReportLayout::everyPageAsksForTheTime()
+{
+    // A clock that moves on each time it is read: each page shows the time it was read.
+    int readings = 0;
+    const DateText clock = [&readings] { return QStringLiteral("reading %1").arg(++readings); };
+    const ReportDocument runOrder = LayoutRunOrder(QStringList(23, "1"), numberedPresets(), RoundMetrics(), Page, clock);
+    QCOMPARE(runOrder.size(), 2);
+    QCOMPARE(texts(runOrder[0], ReportFont::Date), QStringList{"reading 1"});
+    QCOMPARE(texts(runOrder[1], ReportFont::Date), QStringList{"reading 2"});
+    const ReportDocument database = LayoutDatabase(numberedPresets(), RoundMetrics(), Page, clock);
+    QCOMPARE(database.size(), 3);
+    QCOMPARE(texts(database[2], ReportFont::Date), QStringList{"reading 5"});
 }
 
 void TestReportLayout::dateLine_data()
