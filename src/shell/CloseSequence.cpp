@@ -5,6 +5,35 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// Writes `what` beside `fileName` under its name with ".unsaved" appended, or, when its folder
+// cannot take it (a share that is away), into the data folder under that name, and says where.
+template <typename Write>
+void saveBeside(const char* what, const QString& fileName, const QString& dataFolder, Write write)
+{
+    const QString unsaved = fileName + QStringLiteral(".unsaved");
+    QString failure;
+    for (const QString& path : {unsaved, dataFolder + QFileInfo(unsaved).fileName()}) {
+        try {
+            write(path);
+            qWarning("The %s was not saved; it is kept in %s", what, qPrintable(path));
+            return;
+        } catch (const AppError& error) {
+            failure = error.text();
+        }
+    }
+    qWarning("The %s was not saved and could not be kept: %s", what, qPrintable(failure));
+}
+
+void saveDatabaseBeside(const ProgramData& data)
+{
+    saveBeside("changed speaker database", data.config.DatabaseFileName, data.paths.DataFolder,
+               [&](const QString& path) { SaveDatabase(data.Presets, path); });
+}
+
+} // namespace
+
 void closeDatabase(ProgramData& data, CloseQuestions& questions)
 {
     QString& fileName = data.config.DatabaseFileName;
@@ -21,9 +50,13 @@ void closeDatabase(ProgramData& data, CloseQuestions& questions)
         return;
     if (!questions.confirm(data.Messages[15] + u'?'))
         return;
-    const QString chosen = questions.saveFileName(data.paths.DatabaseFolder, fileName);
-    if (chosen.isEmpty())
+    const QString chosen = questions.saveDatabaseFileName(data.paths.DatabaseFolder, fileName);
+    if (chosen.isEmpty()) {
+        // Unlike the run order, which the configuration carries to the next start, the
+        // database has no other copy: the close must not take the edits with it.
+        saveDatabaseBeside(data);
         return;
+    }
     fileName = chosen;
     SaveDatabase(data.Presets, fileName);
 }
@@ -33,45 +66,23 @@ void closeRunOrder(ProgramData& data, CloseQuestions& questions)
     RunOrder& runOrder = data.runOrder;
     if (!runOrder.RunOrderChanged || !questions.confirm(data.Messages[28] + u'?'))
         return;
-    const QString chosen = questions.saveFileName(data.paths.RunOrderFolder, data.config.RunOrderFileName);
+    const QString chosen = questions.saveRunOrderFileName(data.paths.RunOrderFolder, data.config.RunOrderFileName);
     if (chosen.isEmpty())
         return;
     data.config.RunOrderFileName = chosen;
     WriteRunOrderFile(runOrder.RunOrderList, chosen);
 }
 
-namespace {
-
-// Writes beside `fileName` under its name with ".unsaved" appended, or, when its folder cannot
-// take it (a share that is away), into the data folder under that name.
-template <typename Write>
-void saveBeside(const QString& fileName, const QString& dataFolder, Write write)
-{
-    const QString unsaved = fileName + QStringLiteral(".unsaved");
-    try {
-        write(unsaved);
-        return;
-    } catch (const AppError&) {
-    }
-    try {
-        write(dataFolder + QFileInfo(unsaved).fileName());
-    } catch (const AppError&) {
-    }
-}
-
-} // namespace
-
 void saveUnsavedWork(const ProgramData& data)
 {
     const QString& databaseFile = data.config.DatabaseFileName;
     if (!QFileInfo(databaseFile).isFile() || DatabaseChanged(data.Presets, databaseFile))
-        saveBeside(databaseFile, data.paths.DataFolder,
-                   [&](const QString& path) { SaveDatabase(data.Presets, path); });
+        saveDatabaseBeside(data);
     if (data.runOrder.RunOrderChanged) {
         const QString runOrderFile = data.config.RunOrderFileName.isEmpty()
                                          ? data.paths.RunOrderFolder + QStringLiteral("/Run Order")
                                          : data.config.RunOrderFileName;
-        saveBeside(runOrderFile, data.paths.DataFolder,
+        saveBeside("changed run order", runOrderFile, data.paths.DataFolder,
                    [&](const QString& path) { WriteRunOrderFile(data.runOrder.RunOrderList, path); });
     }
 }

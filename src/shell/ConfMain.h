@@ -94,7 +94,8 @@ private:
     QColor colour(StandColour role) const;
 
     bool confirm(const QString& question) override;
-    QString saveFileName(const QString& folder, const QString& proposed) override;
+    QString saveDatabaseFileName(const QString& folder, const QString& proposed) override;
+    QString saveRunOrderFileName(const QString& folder, const QString& proposed) override;
 
     bool terminationRequested_ = false;
     bool unattended_ = false;

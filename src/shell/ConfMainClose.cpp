@@ -4,10 +4,10 @@
 #include "ConfData.h"
 #include "ConfRun.h"
 #include "ElevraApplication.h"
+#include "OperatorDialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -74,15 +74,16 @@ bool TConferenceForm::confirm(const QString& question)
            == QMessageBox::Yes;
 }
 
-QString TConferenceForm::saveFileName(const QString& folder, const QString& proposed)
+QString TConferenceForm::saveDatabaseFileName(const QString& folder, const QString& proposed)
 {
     if (unattended_)
         return {};
-    QFileDialog dialog(this, QString(), folder, QStringLiteral("All Files (*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(proposed);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                   : QString();
+    return OperatorDialogs::AskFileToSave(this, folder, proposed, QFileDialog::DontConfirmOverwrite);
+}
+
+QString TConferenceForm::saveRunOrderFileName(const QString& folder, const QString& proposed)
+{
+    if (unattended_)
+        return {};
+    return OperatorDialogs::AskFileToSave(this, folder, proposed);
 }

@@ -22,6 +22,8 @@ private slots:
     void closeSavesDatabaseToDefaultWhenItsFileIsGone();
     void closeAsksAboutChangedDatabaseThenRunOrder();
     void closeAsksBeforeReplacingADifferentDefaultDatabase();
+    void closeAsksBeforeReplacingARunOrderFile();
+    void cancelledDatabaseSaveAtCloseKeepsTheEditsBeside();
     void secondSignalEndsAnUnattendedClose();
     void failedWriteAtCloseKeepsTheWindowOpen();
     void failedDatabaseSaveAtCloseIsReported();
@@ -172,6 +174,49 @@ void TestStartup::closeAsksBeforeReplacingADifferentDefaultDatabase()
     QCOMPARE(operatorAnswers.seen, QStringList{"The speaker database has changed. Save it?"});
     QCOMPARE(readBytes(folder.path("DBase0.db")), defaultDatabase);
     QVERIFY(readBytes(folder.path("elevra.ini")).contains("Database Filename=" + away.toUtf8() + "\n"));
+}
+
+void TestStartup::closeAsksBeforeReplacingARunOrderFile()
+{
+    // The operator picks the template retrieved earlier by mistake, and says No to replacing it.
+    DataFolder folder;
+    const QString runOrderFile = folder.path("RunOrder/template.run");
+    writeBytes(runOrderFile, "7\r\n");
+    ModalAnswerer operatorAnswers;
+    operatorAnswers.buttons << QMessageBox::Yes << QMessageBox::No;
+    operatorAnswers.fileNames << runOrderFile;
+    {
+        TConferenceForm form(folder.paths());
+        form.show();
+        form.programData().runOrder.RunOrderList = QStringList{"5", "0"};
+        form.programData().runOrder.RunOrderChanged = true;
+        QVERIFY2(form.close(), qPrintable(operatorAnswers.seen.join('|')));
+    }
+    QCOMPARE(operatorAnswers.seen.size(), 4);
+    QCOMPARE(operatorAnswers.seen[0], QString("The run order has changed. Save it?"));
+    QCOMPARE(operatorAnswers.seen[2], QString("template.run already exists.\nDo you want to replace it?"));
+    QVERIFY(operatorAnswers.seen[3].startsWith("dialog:"));  // back in the dialog, which is then cancelled
+    QCOMPARE(readBytes(runOrderFile), QByteArray("7\r\n"));
+    QVERIFY(readBytes(folder.path("elevra.ini")).endsWith("[Run Order]\r\nR0=5\r\nR1=0\r\n"));
+}
+
+void TestStartup::cancelledDatabaseSaveAtCloseKeepsTheEditsBeside()
+{
+    DataFolder folder;
+    const QByteArray database = readBytes(folder.path("DBase0.db"));
+    const QString unsaved = folder.path("DBase0.db.unsaved");
+    ModalAnswerer operatorAnswers;  // Yes to the question, then the save dialog is cancelled
+    QTest::ignoreMessage(QtWarningMsg, qPrintable("The changed speaker database was not saved; it is kept in " + unsaved));
+    {
+        TConferenceForm form(folder.paths());
+        form.show();
+        form.programData().Presets[5].preset_id = "New Speaker";
+        QVERIFY2(form.close(), qPrintable(operatorAnswers.seen.join('|')));
+    }
+    QCOMPARE(operatorAnswers.seen.size(), 2);
+    QCOMPARE(readBytes(folder.path("DBase0.db")), database);
+    QVERIFY(readBytes(unsaved).contains("[Preset5]\nP0=0\nP1=0\nP2=0\nP3=0\nP4=0\nP5=0\nP6=0\nP7=0\nID=New Speaker"));
+    QVERIFY(readBytes(folder.path("elevra.ini")).contains("Database Filename=" + folder.path("DBase0.db").toUtf8() + "\r\n"));
 }
 
 void TestStartup::secondSignalEndsAnUnattendedClose()
