@@ -58,8 +58,6 @@ DatabaseGrid::DatabaseGrid(DatabaseScreen& screen, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
 
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { screen_.DatabaseGridSelectCell(current.row() + 1); });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int logicalIndex) {
         if (logicalIndex < StoredColumns)
             FitLastColumn();
@@ -106,8 +104,12 @@ void DatabaseGrid::mousePressEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
-        if (index.isValid())
+        // Only a press selects a cell: the view's own cursor moves with keys, focus and the
+        // model too, and none of those may change the speaker that the next Take sends.
+        if (index.isValid() && index != currentIndex()) {
             setCurrentIndex(index);
+            screen_.DatabaseGridSelectCell(index.row() + 1);
+        }
         screen_.DatabaseGridLeftPress(index.isValid() ? index.row() + 1 : 0);
     }
     dragArmed_ = (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) && screen_.HasSelection();
@@ -131,17 +133,20 @@ void DatabaseGrid::mouseReleaseEvent(QMouseEvent*)
     FitLastColumn();
 }
 
-void DatabaseGrid::mouseDoubleClickEvent(QMouseEvent*)
+void DatabaseGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    screen_.DatabaseGridDblClick();
+    if (event->button() == Qt::LeftButton)
+        screen_.DatabaseGridDblClick();
 }
 
+// The Delete key is the grid's only key: letters, Tab and the arrows would move the view's
+// cursor, and with it the selection, under the operator's hands.
 void DatabaseGrid::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Delete)
         screen_.DatabaseGridDeleteKey(event->modifiers());
     else
-        QTableView::keyPressEvent(event);
+        QWidget::keyPressEvent(event);
 }
 
 bool DatabaseGrid::CellHighlighted(const QModelIndex& index) const

@@ -61,7 +61,7 @@ public:
     static DeleteKeyAction DeleteKeyActionFor(Qt::KeyboardModifiers modifiers);
     void DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers);
 
-    // A cell chosen by mouse or keyboard.
+    // A cell chosen with the mouse; keys never choose one.
     void DatabaseGridSelectCell(int row);
     // A left-button press on the grid; row 0 for the heading or where there is no row.
     void DatabaseGridLeftPress(int row);

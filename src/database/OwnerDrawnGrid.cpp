@@ -1,6 +1,7 @@
 #include "OwnerDrawnGrid.h"
 
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -48,6 +49,11 @@ void GridHeading::paintSection(QPainter* painter, const QRect& rect, int logical
     PaintCell(painter, cell, Teal, Yellow, model()->headerData(logicalIndex, Qt::Horizontal).toString());
 }
 
+void GridHeading::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
 OwnerDrawnGrid::OwnerDrawnGrid(GridHeading* heading, QWidget* parent) : QTableView(parent)
 {
     setItemDelegate(new OwnerDrawnCell(*this));
@@ -64,6 +70,7 @@ OwnerDrawnGrid::OwnerDrawnGrid(GridHeading* heading, QWidget* parent) : QTableVi
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);

@@ -69,7 +69,6 @@ RunGrid::RunGrid(RunOrderScreen& screen, QWidget* parent) : OwnerDrawnGrid(new G
 {
     setModel(new RunGridModel(screen, this));
     setSelectionMode(QAbstractItemView::NoSelection);
-    setTabKeyNavigation(false);
 
     // Drops are taken on the cells and on the heading; nothing else is dragged here.
     setDragDropMode(QAbstractItemView::NoDragDrop);

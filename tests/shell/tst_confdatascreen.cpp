@@ -71,6 +71,7 @@ private slots:
     void storeLoadAndTakeAgainstStandsim();
     void editingAndFiles();
     void highlightHeadingPressAndDrag();
+    void onlyALeftPressSelectsAndOnlyALeftDoubleClickLoads();
 };
 
 void TestConfDataScreen::layoutToggleAndWriteBack()
@@ -296,6 +297,45 @@ void TestConfDataScreen::highlightHeadingPressAndDrag()
     form.controller().RunLinkCycle();
     QCOMPARE(form.findChild<QLabel*>("CurrentSpeaker")->text(), QString());
     QTRY_COMPARE(colourAt(3), QColor(Qt::white));
+}
+
+void TestConfDataScreen::onlyALeftPressSelectsAndOnlyALeftDoubleClickLoads()
+{
+    DataFolder folder;
+    TConferenceForm form(folder.paths());
+    form.show();
+    showDatabase(form);
+    Window w{form};
+    auto* box = w.control<QLineEdit>("SavePresetIdData");
+    w.press(4);
+    w.grid->setFocus();
+    const QString selected = box->text();
+    QCOMPARE(selected, w.entry(3).preset_id);
+
+    // Typing in the grid, as an operator who thinks the identifier box has the focus.
+    QTest::keyClicks(w.grid, "Panel k");
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(w.grid, Qt::Key_Tab);
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End, Qt::Key_Up, Qt::Key_Home})
+        QTest::keyClick(w.grid, key);
+    QCOMPARE(w.screen->screen().SelectedDatabaseRow(), 4);
+    QCOMPARE(box->text(), selected);
+
+    // The right button drags but neither selects nor loads; a double-click on a heading border
+    // leaves the column as wide as it was, in both grids.
+    const QString level = w.level(0);
+    QTest::mouseDClick(w.grid->viewport(), Qt::RightButton, {}, w.cell(2));
+    QCOMPARE(w.level(0), level);
+    QCOMPARE(w.screen->screen().SelectedDatabaseRow(), 4);
+    for (QTableView* grid : {static_cast<QTableView*>(w.grid), form.findChild<QTableView*>("RunGrid")}) {
+        QHeaderView* heading = grid->horizontalHeader();
+        const int width = heading->sectionSize(0);
+        QTest::mouseDClick(heading->viewport(), Qt::LeftButton, {},
+                           QPoint(heading->sectionViewportPosition(0) + width - 1, 10));
+        QCOMPARE(heading->sectionSize(0), width);
+    }
+    QTest::mouseDClick(w.grid->viewport(), Qt::LeftButton, {}, w.cell(4));
+    QCOMPARE(w.level(0), QString::number(w.entry(3).preset[0]));
 }
 
 int main(int argc, char** argv)
