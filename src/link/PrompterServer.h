@@ -5,8 +5,8 @@
 
 #include <functional>
 
-// The index of the first speaker whose identifier equals `text` after Unicode upper-casing of
-// both, blanks untouched; -1 when none does.
+// The index of the first speaker whose identifier equals `text` character for character, each
+// character upper-cased on its own, blanks untouched; -1 when none does.
 int FindSpeaker(const PresetTable& presets, const QString& text);
 
 // A program's service name: its executable's file name up to its first dot.

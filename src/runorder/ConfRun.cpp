@@ -27,7 +27,10 @@ void TConfRunScreen::FormCreate(const RunScreenLayout& layout)
 {
     setObjectName(QStringLiteral("ConfRunScreen"));
     setProperty("helpContext", HelpContext);
-    setFont(QFont(QStringLiteral("Arial"), 8));
+    // A sans-serif font 13 pixels high, whatever the screen's resolution.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    setFont(font);
     setWindowTitle(QStringLiteral("Run Order"));
     resize(DesignClientSize);
 

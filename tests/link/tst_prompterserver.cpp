@@ -51,6 +51,7 @@ void TestPrompterServer::init()
     presets[2].preset_id = QStringLiteral("Panel");
     presets[3].preset_id = QStringLiteral("Panel");
     presets[5].preset_id = QStringLiteral("Host");  // 4 stays cleared
+    presets[6].preset_id = QStringLiteral("Anna Straße");
     selected.clear();
     server = std::make_unique<PrompterServer>();
     server->SetPresets(&presets);
@@ -72,6 +73,8 @@ void TestPrompterServer::pokedNamesSelectSpeakers_data()
     QTest::addColumn<QList<int>>("selection");
     QTest::newRow("lower case selects the capitalised name") << "chair" << QList<int>{0};
     QTest::newRow("accented letters upper-cased too") << "ZOË ünal" << QList<int>{1};
+    QTest::newRow("upper-cased letter by letter: ß stays ß") << "ANNA STRAßE" << QList<int>{6};
+    QTest::newRow("upper-cased letter by letter: not SS") << "ANNA STRASSE" << QList<int>{};
     QTest::newRow("a trailing blank does not match") << "Chair " << QList<int>{};
     QTest::newRow("a leading blank does not match") << " Chair" << QList<int>{};
     QTest::newRow("two lines: the first counts") << "Panel\nChair" << QList<int>{2};

@@ -110,6 +110,7 @@ void TestConfRunScreen::layoutFilesAndWriteBack()
     QCOMPARE(w.screen->windowTitle(), QString("Run Order"));
     QCOMPARE(w.screen->property("helpContext").toInt(), 30);
     QVERIFY(w.screen->windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(QFontInfo(w.screen->font()).pixelSize(), 13);
     QCOMPARE(w.button("RunOrderSaveBtn")->geometry(), QRect(296, 4, 41, 25));
     QCOMPARE(w.button("RunOrderRetrieveBtn")->toolTip(), QString("Retrieve a run order"));
     QCOMPARE(w.grid->geometry(), QRect(0, 33, 400, 207));
