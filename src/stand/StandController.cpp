@@ -32,10 +32,14 @@ void StandController::SetCommsOpen(bool open)
         emit commsOpenChanged(open);
 }
 
+QString StandController::PortName() const
+{
+    return QStringLiteral("COM") + QString::number(comPortNumber_);
+}
+
 bool StandController::OpenPort()
 {
-    return port_.StartComm(QStringLiteral("COM") + QString::number(comPortNumber_), BaudRate, DataBits,
-                           ReadTimeout);
+    return port_.StartComm(PortName(), BaudRate, DataBits, ReadTimeout);
 }
 
 void StandController::StartComms(bool p_message)
@@ -48,6 +52,7 @@ void StandController::StartComms(bool p_message)
         if (!opened && p_message)
             emit commsFailed(comPortNumber_);
     } catch (...) {
+        failures_.Report(QStringLiteral("opening ") + PortName());
     }
 }
 
@@ -57,6 +62,7 @@ void StandController::StopComms()
     try {
         port_.StopComm();
     } catch (...) {
+        failures_.Report(QStringLiteral("closing ") + PortName());
     }
     SetCommsOpen(false);
 }
@@ -71,6 +77,7 @@ void StandController::Comms1ReceiveError()
         if (!opened)
             emit commsFailed(comPortNumber_);
     } catch (...) {
+        failures_.Report(QStringLiteral("reopening %1 after a line error").arg(PortName()));
     }
 }
 
@@ -87,6 +94,7 @@ void StandController::RetryTimeTimer()
         if (!OpenPort())
             return;
     } catch (...) {
+        failures_.Report(QStringLiteral("reopening %1 after a hang-up").arg(PortName()));
         return;
     }
     retryTime_.stop();
@@ -115,6 +123,7 @@ void StandController::Comms1ReceiveData(const char* buffer, int)
             RunLinkCycle();
         }
     } catch (...) {
+        failures_.Report(QStringLiteral("handling the data received on ") + PortName());
     }
 }
 

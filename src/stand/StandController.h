@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FailureLog.h"
 #include "ReplyParser.h"
 #include "StandBoard.h"
 
@@ -61,6 +62,8 @@ public:
     const ReplyParser& Parser() const { return parser_; }
     // Runs while a port that hung up is being tried again.
     const QTimer& RetryTime() const { return retryTime_; }
+    // Where the failures that the cycle swallows are said.
+    FailureLog& Failures() { return failures_; }
 
     // Hidden diagnostic panels: the last frame sent to stand 1, the last received block,
     // the last received block that began with "=".
@@ -114,6 +117,7 @@ signals:
 
 private:
     bool OpenPort();
+    QString PortName() const;
     void SetCommsOpen(bool open);
     void Write(const QString& frame);
     void ExecutePendingCommand();
@@ -125,6 +129,7 @@ private:
     ReplyParser parser_;
     QTimer queryTime_;
     QTimer retryTime_;
+    FailureLog failures_;
 
     int scaleFactor_ = 94;
     int comPortNumber_ = 1;

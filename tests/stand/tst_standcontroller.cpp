@@ -90,6 +90,7 @@ private slots:
     void takeOfAnotherWindowWritesInsideTheCycle();
     void noStandsDisplayed();
     void receivedBlocksAndPanels();
+    void swallowedFailuresAreSaidAtMostOnceASecond();
 };
 
 void TestStandController::startCommsOpensConfiguredPort()
@@ -516,6 +517,62 @@ void TestStandController::receivedBlocksAndPanels()
     rig.Receive(QByteArray());
     rig.link->Comms1ReceiveData(nullptr, 0);
     QVERIFY(rig.port.written.isEmpty());
+}
+
+namespace {
+
+QStringList* warnings = nullptr;
+
+void recordWarning(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtWarningMsg && warnings)
+        warnings->append(text);
+}
+
+struct ThrowingTakes : TakeHandler {
+    void ExecuteDatabaseTake(bool) override {}
+    void ExecuteRunOrderTake() override { throw std::runtime_error("entry 7 names no speaker"); }
+};
+
+} // namespace
+
+void TestStandController::swallowedFailuresAreSaidAtMostOnceASecond()
+{
+    QStringList said;
+    warnings = &said;
+    const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
+    Rig rig(2);
+    rig.link->SetComPortNumber(3);
+    qint64 now = 50'000;
+    rig.link->Failures().SetClock([&now] { return now; });
+
+    // A port layer that throws at every attempt, and the retries after a hang-up.
+    rig.port.throwOnStart = true;
+    rig.link->StartComms(true);
+    rig.port.OnHangup();
+    for (int i = 0; i < 3; ++i) {
+        now += 300;
+        rig.link->RetryTimeTimer();
+    }
+    now += 100;  // a second after the first line
+    rig.link->Comms1ReceiveError();
+
+    // A take that fails inside the cycle that a reply runs.
+    rig.port.throwOnStart = false;
+    rig.link->StartComms(false);
+    ThrowingTakes takes;
+    rig.link->SetTakeHandler(&takes);
+    rig.link->SetPendingCommand(pcRunOrderTake);
+    now += 5000;
+    rig.Receive(Reply(1, 40 * 94));
+
+    qInstallMessageHandler(previous);
+    warnings = nullptr;
+    QVERIFY(rig.link->CommsOpen());
+    QCOMPARE(said, (QStringList{
+            "Stand link: opening COM3 failed: port layer failed",
+            "Stand link: reopening COM3 after a line error failed: port layer failed (3 more failures since the last line)",
+            "Stand link: handling the data received on COM3 failed: entry 7 names no speaker"}));
 }
 
 QTEST_MAIN(TestStandController)
