@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Configuration.h"
-#include "PrompterAnnouncer.h"
-#include "SpeakerDatabase.h"
-#include "StandController.h"
-#include "TakeHandler.h"
+#include "config/Configuration.h"
+#include "database/SpeakerDatabase.h"
+#include "stand/PrompterAnnouncer.h"
 #include "stand/RecordingPort.h"
+#include "stand/StandController.h"
+#include "stand/TakeHandler.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Paths.h"
 #include "TestFiles.h"
+#include "shell/Paths.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StandBoard.h"
+#include "stand/StandBoard.h"
 
 #include <QList>
 

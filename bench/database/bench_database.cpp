@@ -2,12 +2,12 @@
 // simulator paced at 9600 baud as COM1: a full repaint of the grid with all 51 rows in view,
 // Store of one entry with that repaint, and the database Take to its first frame on the wire.
 #include "BenchSupport.h"
-#include "ConfData.h"
-#include "ConfMain.h"
-#include "DatabaseDialogs.h"
-#include "DatabaseGrid.h"
-#include "ElevraApplication.h"
-#include "PrompterAnnouncer.h"
+#include "database/ConfData.h"
+#include "database/DatabaseDialogs.h"
+#include "database/DatabaseGrid.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
+#include "stand/PrompterAnnouncer.h"
 
 #include <QImage>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // Times the whole-file writes of the close: the speaker database into a fresh and into an
 // existing file, and the configuration. Prints the median of several runs of each.
-#include "Configuration.h"
-#include "SpeakerDatabase.h"
+#include "config/Configuration.h"
+#include "database/SpeakerDatabase.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

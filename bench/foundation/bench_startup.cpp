@@ -2,9 +2,9 @@
 // platform with a data folder of the installed files. The bench starts itself as the child
 // that runs the program's start sequence and says when the main window is up; the parent
 // takes the median over several starts.
-#include "ConfMain.h"
-#include "ElevraApplication.h"
-#include "Startup.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
+#include "shell/Startup.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // of the real program polling at 9600 baud, and whether 1 000 pokes in a row make the program
 // grow or stop polling.
 #include "BenchSupport.h"
-#include "LocalSocket.h"
-#include "PrompterServer.h"
-#include "ServiceSocket.h"
+#include "link/LocalSocket.h"
+#include "link/PrompterServer.h"
+#include "link/ServiceSocket.h"
 
 #include <QTemporaryDir>
 

@@ -2,8 +2,8 @@
 // at 9600 baud, and what 1 000 messages a second for 10 s do to its polling, its window thread
 // (the round trip of a query) and its memory.
 #include "BenchSupport.h"
-#include "OscPacket.h"
-#include "UdpSocket.h"
+#include "osc/OscPacket.h"
+#include "osc/UdpSocket.h"
 
 #include <QTemporaryDir>
 

@@ -3,9 +3,9 @@
 // together. Prints the median of several runs of each, and how the run order's time grows with
 // its length once the fixed cost of a PDF (fonts, file structure: the empty run order) is taken
 // off. With a folder as argument, the PDFs are kept there.
-#include "PrintDate.h"
-#include "PrintSequence.h"
-#include "ReportDrawing.h"
+#include "print/PrintDate.h"
+#include "print/PrintSequence.h"
+#include "print/ReportDrawing.h"
 
 #include <QBuffer>
 #include <QDir>

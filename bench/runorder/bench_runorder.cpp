@@ -3,13 +3,13 @@
 // drop, a Dup of 100 rows (each with the grid following the list and painting every row in
 // view), a full repaint, and the run order Take to its first frame on the wire.
 #include "BenchSupport.h"
-#include "ConfMain.h"
-#include "ConfRun.h"
-#include "ElevraApplication.h"
-#include "PrompterAnnouncer.h"
-#include "RunGrid.h"
-#include "RunOrderDialogs.h"
-#include "VantoraDragDrop.h"
+#include "database/VantoraDragDrop.h"
+#include "runorder/ConfRun.h"
+#include "runorder/RunGrid.h"
+#include "runorder/RunOrderDialogs.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
+#include "stand/PrompterAnnouncer.h"
 
 #include <QImage>
 #include <QMimeData>

@@ -1,7 +1,7 @@
 // Figures for the serial component: the cost of WriteCommData on a busy line, the delay
 // from a burst's last byte to OnReceiveData, and the CPU an open idle port takes.
 
-#include "Comm32.h"
+#include "serial/Comm32.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -2,8 +2,8 @@
 // polls per second over 20 s and their ratio to the line's limit, CPU and resident memory of
 // the real program while it polls, and the time from a Take to its first frame.
 #include "BenchSupport.h"
-#include "ConfMain.h"
-#include "ElevraApplication.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
 
 #include <QTemporaryDir>
 

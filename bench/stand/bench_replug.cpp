@@ -3,9 +3,9 @@
 // ports/COM1 at a fresh simulator to the first poll leaving and to the first reply, and the
 // CPU the process uses while the port is gone and retried once a second.
 #include "BenchSupport.h"
-#include "CommStandPort.h"
-#include "StandBoard.h"
-#include "StandController.h"
+#include "stand/CommStandPort.h"
+#include "stand/StandBoard.h"
+#include "stand/StandController.h"
 
 #include <QCoreApplication>
 #include <QDir>

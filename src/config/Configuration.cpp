@@ -1,6 +1,6 @@
-#include "Configuration.h"
+#include "config/Configuration.h"
 
-#include "IniFile.h"
+#include "config/IniFile.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "IniFile.h"
+#include "config/IniFile.h"
 
-#include "AppError.h"
-#include "WholeFileWrite.h"
+#include "common/AppError.h"
+#include "common/WholeFileWrite.h"
 
 #include <QFile>
 

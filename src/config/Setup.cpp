@@ -1,11 +1,12 @@
-#include "Setup.h"
+#include "config/Setup.h"
+
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -155,9 +156,7 @@ void TSetupScreen::OkBtnClick()
     } else {
         s.ComPortNumber = startPort_;
         ComPortNumberData->setText(QString::number(startPort_));
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                        QStringLiteral("Com Port Number Out Of Range"), QMessageBox::Ok, this);
-        box.exec();
+        MessageBoxes::showCritical(this, QStringLiteral("Com Port Number Out Of Range"));
     }
     s.StandsDisplayed = StandCountFromField(StandCountData->text());
     s.DatabaseFromTarget = DatabaseFromTargetBox->isChecked();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SetupSettings.h"
+#include "config/SetupSettings.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
-#include "SetupSettings.h"
+#include "config/SetupSettings.h"
 
-#include "Trim.h"
+#include "common/Trim.h"
 
 #include <algorithm>
 

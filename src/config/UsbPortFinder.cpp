@@ -1,6 +1,6 @@
-#include "UsbPortFinder.h"
+#include "config/UsbPortFinder.h"
 
-#include "PortName.h"
+#include "serial/PortName.h"
 
 #include <algorithm>
 #include <cctype>

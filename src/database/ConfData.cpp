@@ -1,7 +1,8 @@
-#include "ConfData.h"
+#include "database/ConfData.h"
 
-#include "DatabaseGrid.h"
-#include "OperatorDialogs.h"
+#include "database/DatabaseGrid.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/OperatorDialogs.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -113,7 +114,7 @@ void TConfDataScreen::resizeEvent(QResizeEvent* event)
 
 bool TConfDataScreen::Confirm(const QString& question)
 {
-    return OperatorDialogs::AskOkCancel(this, question);
+    return MessageBoxes::askOkCancel(this, question);
 }
 
 QString TConfDataScreen::OpenDatabaseDialog(const QString& folder)
@@ -129,5 +130,5 @@ QString TConfDataScreen::SaveDatabaseDialog(const QString& folder, const QString
 
 void TConfDataScreen::ShowFailure(const QString& text)
 {
-    OperatorDialogs::ShowWarning(this, text);
+    MessageBoxes::showWarning(this, text);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Configuration.h"
-#include "DatabaseDialogs.h"
-#include "DatabaseScreen.h"
+#include "config/Configuration.h"
+#include "database/DatabaseDialogs.h"
+#include "database/DatabaseScreen.h"
 
 #include <QWidget>
 

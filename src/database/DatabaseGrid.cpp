@@ -1,7 +1,7 @@
-#include "DatabaseGrid.h"
+#include "database/DatabaseGrid.h"
 
-#include "DatabaseScreen.h"
-#include "ScreenCellsModel.h"
+#include "database/DatabaseScreen.h"
+#include "widgets/ScreenCellsModel.h"
 
 #include <QApplication>
 #include <QDrag>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OwnerDrawnGrid.h"
+#include "widgets/OwnerDrawnGrid.h"
 
 #include <array>
 #include <functional>

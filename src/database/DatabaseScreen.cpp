@@ -1,12 +1,12 @@
-#include "DatabaseScreen.h"
+#include "database/DatabaseScreen.h"
 
-#include "AppError.h"
-#include "DatabaseDialogs.h"
-#include "PrompterAnnouncer.h"
-#include "StandController.h"
-#include "StandFrames.h"
-#include "Trim.h"
-#include "VantoraDragDrop.h"
+#include "common/AppError.h"
+#include "common/Trim.h"
+#include "database/DatabaseDialogs.h"
+#include "database/VantoraDragDrop.h"
+#include "stand/PrompterAnnouncer.h"
+#include "stand/StandController.h"
+#include "stand/StandFrames.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Configuration.h"
-#include "SpeakerDatabase.h"
+#include "config/Configuration.h"
+#include "database/SpeakerDatabase.h"
 
 #include <QObject>
 #include <QString>

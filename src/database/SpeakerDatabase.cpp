@@ -1,6 +1,6 @@
-#include "SpeakerDatabase.h"
+#include "database/SpeakerDatabase.h"
 
-#include "IniFile.h"
+#include "config/IniFile.h"
 
 #include <QFileInfo>
 
@@ -71,4 +71,27 @@ bool DatabaseChanged(const PresetTable& presets, const QString& t_str)
             return true;
     }
     return false;
+}
+
+namespace {
+
+// Each character upper-cased on its own, so that a name keeps its length: a whole-string
+// upper-casing would turn "ß" into "SS" and let "STRASSE" select "Straße".
+QList<uint> UpperCharacters(const QString& text)
+{
+    QList<uint> characters = text.toUcs4();
+    for (uint& c : characters)
+        c = QChar::toUpper(char32_t(c));
+    return characters;
+}
+
+} // namespace
+
+int FindSpeaker(const PresetTable& presets, const QString& text)
+{
+    const QList<uint> wanted = UpperCharacters(text);
+    for (int i = 0; i < PresetCount; ++i)
+        if (UpperCharacters(presets[size_t(i)].preset_id) == wanted)
+            return i;
+    return -1;
 }

@@ -28,3 +28,7 @@ void SaveDatabase(const PresetTable& presets, const QString& t_str);
 
 // True when the file exists and differs from the table.
 bool DatabaseChanged(const PresetTable& presets, const QString& t_str);
+
+// The index of the first speaker whose identifier equals `text` character for character, each
+// character upper-cased on its own, blanks untouched; -1 when none does.
+int FindSpeaker(const PresetTable& presets, const QString& text);

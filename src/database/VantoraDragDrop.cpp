@@ -1,6 +1,6 @@
-#include "VantoraDragDrop.h"
+#include "database/VantoraDragDrop.h"
 
-#include "SpeakerDatabase.h"
+#include "database/SpeakerDatabase.h"
 
 #include <QMimeData>
 #include <QtEndian>

@@ -1,4 +1,4 @@
-#include "LinkConnection.h"
+#include "link/LinkConnection.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageParser.h"
+#include "link/MessageParser.h"
 
 #include <QObject>
 

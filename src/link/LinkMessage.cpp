@@ -1,4 +1,4 @@
-#include "LinkMessage.h"
+#include "link/LinkMessage.h"
 
 QByteArray VerbName(LinkVerb verb)
 {

@@ -1,7 +1,7 @@
-#include "LinkServer.h"
+#include "link/LinkServer.h"
 
-#include "LinkConnection.h"
-#include "ServiceSocket.h"
+#include "link/LinkConnection.h"
+#include "link/ServiceSocket.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LinkMessage.h"
-#include "LocalSocket.h"
+#include "link/LinkMessage.h"
+#include "link/LocalSocket.h"
 
 #include <QObject>
 #include <QStringList>

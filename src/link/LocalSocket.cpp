@@ -1,4 +1,4 @@
-#include "LocalSocket.h"
+#include "link/LocalSocket.h"
 
 #include <atomic>
 #include <cerrno>

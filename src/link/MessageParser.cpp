@@ -1,4 +1,4 @@
-#include "MessageParser.h"
+#include "link/MessageParser.h"
 
 #include <array>
 

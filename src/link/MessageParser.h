@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LinkMessage.h"
+#include "link/LinkMessage.h"
 
 #include <QString>
 

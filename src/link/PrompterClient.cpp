@@ -1,8 +1,8 @@
-#include "PrompterClient.h"
+#include "link/PrompterClient.h"
 
-#include "LinkConnection.h"
-#include "LocalSocket.h"
-#include "ServiceSocket.h"
+#include "link/LinkConnection.h"
+#include "link/LocalSocket.h"
+#include "link/ServiceSocket.h"
 
 #include <QFileSystemWatcher>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Configuration.h"
+#include "config/Configuration.h"
 
 #include <QObject>
 #include <QStringList>

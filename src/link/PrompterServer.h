@@ -1,13 +1,9 @@
 #pragma once
 
-#include "LinkServer.h"
-#include "SpeakerDatabase.h"
+#include "database/SpeakerDatabase.h"
+#include "link/LinkServer.h"
 
 #include <functional>
-
-// The index of the first speaker whose identifier equals `text` character for character, each
-// character upper-cased on its own, blanks untouched; -1 when none does.
-int FindSpeaker(const PresetTable& presets, const QString& text);
 
 // A program's service name: its executable's file name up to its first dot.
 QString ServiceNameOf(const QString& executablePath);

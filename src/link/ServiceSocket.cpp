@@ -1,6 +1,6 @@
-#include "ServiceSocket.h"
+#include "link/ServiceSocket.h"
 
-#include "LocalSocket.h"
+#include "link/LocalSocket.h"
 
 ServiceSocket ServiceSocket::For(const QString& serviceName)
 {

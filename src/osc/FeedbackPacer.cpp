@@ -1,4 +1,4 @@
-#include "FeedbackPacer.h"
+#include "osc/FeedbackPacer.h"
 
 std::optional<StandFeedback::Value> FeedbackPacer::FirstOwed(int i, const StandFeedback& state) const
 {

@@ -1,4 +1,4 @@
-#include "OscPacket.h"
+#include "osc/OscPacket.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
-#include "ShowCommand.h"
+#include "osc/ShowCommand.h"
 
-#include "SpeakerDatabase.h"
+#include "database/SpeakerDatabase.h"
 
 namespace {
 

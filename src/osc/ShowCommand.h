@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OscPacket.h"
+#include "osc/OscPacket.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "ShowControl.h"
+#include "osc/ShowControl.h"
 
-#include "DatabaseScreen.h"
-#include "RunOrderScreen.h"
-#include "StandController.h"
+#include "database/DatabaseScreen.h"
+#include "runorder/RunOrderScreen.h"
+#include "stand/StandController.h"
 
 #include <QSocketNotifier>
 

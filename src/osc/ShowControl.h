@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Configuration.h"
-#include "FeedbackPacer.h"
-#include "ShowCommand.h"
-#include "UdpSocket.h"
+#include "config/Configuration.h"
+#include "osc/FeedbackPacer.h"
+#include "osc/ShowCommand.h"
+#include "osc/UdpSocket.h"
 
 #include <QElapsedTimer>
 #include <QObject>

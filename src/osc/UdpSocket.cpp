@@ -1,4 +1,4 @@
-#include "UdpSocket.h"
+#include "osc/UdpSocket.h"
 
 #include <algorithm>
 #include <cerrno>

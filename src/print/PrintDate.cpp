@@ -1,4 +1,4 @@
-#include "PrintDate.h"
+#include "print/PrintDate.h"
 
 #include <QRegularExpression>
 

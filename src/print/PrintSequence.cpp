@@ -1,13 +1,12 @@
-#include "PrintSequence.h"
+#include "print/PrintSequence.h"
 
-#include "PrintDate.h"
-#include "PrinterQueue.h"
-#include "ReportDrawing.h"
+#include "print/PrintDate.h"
+#include "print/PrinterQueue.h"
+#include "print/ReportDrawing.h"
+#include "widgets/MessageBoxes.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -27,8 +26,7 @@ using Layout = std::function<ReportDocument(const ReportMetrics&, QSize, const D
 
 void showFailure(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, parent);
-    box.exec();
+    MessageBoxes::showWarning(parent, text);
 }
 
 QString printerLabel(const QPrinter& printer)

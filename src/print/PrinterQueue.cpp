@@ -1,4 +1,4 @@
-#include "PrinterQueue.h"
+#include "print/PrinterQueue.h"
 
 #include <cups/cups.h>
 

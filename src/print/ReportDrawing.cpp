@@ -1,4 +1,4 @@
-#include "ReportDrawing.h"
+#include "print/ReportDrawing.h"
 
 #include <QPagedPaintDevice>
 #include <QPainter>

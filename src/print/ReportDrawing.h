@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportLayout.h"
+#include "print/ReportLayout.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "ReportLayout.h"
+#include "print/ReportLayout.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SpeakerDatabase.h"
+#include "database/SpeakerDatabase.h"
 
 #include <QLine>
 #include <QList>

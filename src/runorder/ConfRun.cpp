@@ -1,7 +1,8 @@
-#include "ConfRun.h"
+#include "runorder/ConfRun.h"
 
-#include "OperatorDialogs.h"
-#include "RunGrid.h"
+#include "runorder/RunGrid.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/OperatorDialogs.h"
 
 #include <QCloseEvent>
 #include <QToolButton>
@@ -108,7 +109,7 @@ void TConfRunScreen::resizeEvent(QResizeEvent* event)
 
 bool TConfRunScreen::Confirm(const QString& question)
 {
-    return OperatorDialogs::AskOkCancel(this, question);
+    return MessageBoxes::askOkCancel(this, question);
 }
 
 QString TConfRunScreen::OpenRunOrderDialog(const QString& folder)
@@ -123,5 +124,5 @@ QString TConfRunScreen::SaveRunOrderDialog(const QString& folder, const QString&
 
 void TConfRunScreen::ShowFailure(const QString& text)
 {
-    OperatorDialogs::ShowWarning(this, text);
+    MessageBoxes::showWarning(this, text);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Configuration.h"
-#include "RunOrderDialogs.h"
-#include "RunOrderScreen.h"
+#include "config/Configuration.h"
+#include "runorder/RunOrderDialogs.h"
+#include "runorder/RunOrderScreen.h"
 
 #include <QWidget>
 

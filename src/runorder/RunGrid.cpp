@@ -1,8 +1,8 @@
-#include "RunGrid.h"
+#include "runorder/RunGrid.h"
 
-#include "RunOrderScreen.h"
-#include "ScreenCellsModel.h"
-#include "VantoraDragDrop.h"
+#include "database/VantoraDragDrop.h"
+#include "runorder/RunOrderScreen.h"
+#include "widgets/ScreenCellsModel.h"
 
 #include <QDropEvent>
 #include <QHeaderView>

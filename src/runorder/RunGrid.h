@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OwnerDrawnGrid.h"
+#include "widgets/OwnerDrawnGrid.h"
 
 class QMimeData;
 class RunOrderScreen;

@@ -1,7 +1,7 @@
-#include "RunOrder.h"
+#include "runorder/RunOrder.h"
 
-#include "AppError.h"
-#include "WholeFileWrite.h"
+#include "common/AppError.h"
+#include "common/WholeFileWrite.h"
 
 #include <QFile>
 #include <QStringDecoder>

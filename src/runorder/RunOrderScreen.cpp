@@ -1,10 +1,10 @@
-#include "RunOrderScreen.h"
+#include "runorder/RunOrderScreen.h"
 
-#include "AppError.h"
-#include "PrompterAnnouncer.h"
-#include "RunOrderDialogs.h"
-#include "StandController.h"
-#include "VantoraDragDrop.h"
+#include "common/AppError.h"
+#include "database/VantoraDragDrop.h"
+#include "runorder/RunOrderDialogs.h"
+#include "stand/PrompterAnnouncer.h"
+#include "stand/StandController.h"
 
 #include <QFileInfo>
 

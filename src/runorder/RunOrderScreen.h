@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Configuration.h"
-#include "RunOrder.h"
-#include "SpeakerDatabase.h"
+#include "config/Configuration.h"
+#include "database/SpeakerDatabase.h"
+#include "runorder/RunOrder.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ArbitraryBaud.h"
+#include "serial/ArbitraryBaud.h"
 
 #include <asm/ioctls.h>
 #include <asm/termbits.h>

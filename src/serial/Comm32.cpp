@@ -1,6 +1,6 @@
-#include "Comm32.h"
+#include "serial/Comm32.h"
 
-#include "PortName.h"
+#include "serial/PortName.h"
 
 #include <QCoreApplication>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Notification.h"
-#include "ReadThread.h"
-#include "SerialDevice.h"
-#include "StopSignal.h"
-#include "WriteQueue.h"
-#include "WriteThread.h"
+#include "serial/Notification.h"
+#include "serial/ReadThread.h"
+#include "serial/SerialDevice.h"
+#include "serial/StopSignal.h"
+#include "serial/WriteQueue.h"
+#include "serial/WriteThread.h"
 
 #include <QObject>
 #include <QString>

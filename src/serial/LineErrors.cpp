@@ -1,4 +1,4 @@
-#include "LineErrors.h"
+#include "serial/LineErrors.h"
 
 namespace serial {
 

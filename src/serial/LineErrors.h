@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialDevice.h"
+#include "serial/SerialDevice.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Notification.h"
+#include "serial/Notification.h"
 
 #include <QCoreApplication>
 

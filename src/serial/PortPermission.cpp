@@ -1,6 +1,6 @@
-#include "PortPermission.h"
+#include "serial/PortPermission.h"
 
-#include "PortName.h"
+#include "serial/PortName.h"
 
 #include <cerrno>
 #include <fcntl.h>

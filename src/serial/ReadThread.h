@@ -1,10 +1,10 @@
 #pragma once
 
-#include "LineErrors.h"
-#include "Notification.h"
-#include "SerialDevice.h"
-#include "StopSignal.h"
-#include "WorkerThread.h"
+#include "serial/LineErrors.h"
+#include "serial/Notification.h"
+#include "serial/SerialDevice.h"
+#include "serial/StopSignal.h"
+#include "serial/WorkerThread.h"
 
 #include <atomic>
 #include <chrono>

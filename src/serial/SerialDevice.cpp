@@ -1,6 +1,6 @@
-#include "SerialDevice.h"
+#include "serial/SerialDevice.h"
 
-#include "ArbitraryBaud.h"
+#include "serial/ArbitraryBaud.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "StopSignal.h"
+#include "serial/StopSignal.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

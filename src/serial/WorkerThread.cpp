@@ -1,4 +1,4 @@
-#include "WorkerThread.h"
+#include "serial/WorkerThread.h"
 
 #include <system_error>
 

@@ -1,4 +1,4 @@
-#include "WriteQueue.h"
+#include "serial/WriteQueue.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

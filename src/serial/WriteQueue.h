@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Notification.h"
+#include "serial/Notification.h"
 
 #include <deque>
 #include <mutex>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Notification.h"
-#include "SerialDevice.h"
-#include "StopSignal.h"
-#include "WorkerThread.h"
-#include "WriteQueue.h"
+#include "serial/Notification.h"
+#include "serial/SerialDevice.h"
+#include "serial/StopSignal.h"
+#include "serial/WorkerThread.h"
+#include "serial/WriteQueue.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VersionInfo.h"
+#include "shell/VersionInfo.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "CloseSequence.h"
+#include "shell/CloseSequence.h"
 
-#include "AppError.h"
-#include "ProgramData.h"
+#include "common/AppError.h"
+#include "shell/ProgramData.h"
 
 #include <QFileInfo>
 

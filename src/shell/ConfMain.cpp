@@ -1,14 +1,14 @@
-#include "ConfMain.h"
+#include "shell/ConfMain.h"
 
-#include "HelpKey.h"
-#include "PortPermission.h"
-#include "Setup.h"
-#include "StandWidgets.h"
+#include "config/Setup.h"
+#include "serial/PortPermission.h"
+#include "shell/HelpKey.h"
+#include "stand/StandWidgets.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -256,8 +256,7 @@ void TConferenceForm::ShowPortFailure(int portNumber)
                                                               QFile::encodeName(data_.paths.DataFolder).toStdString());
     if (!permission.empty())
         text += u'\n' + QString::fromStdString(permission);
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok, this);
-    box.exec();
+    MessageBoxes::showCritical(this, text);
 }
 
 void TConferenceForm::keyPressEvent(QKeyEvent* event)

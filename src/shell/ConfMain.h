@@ -1,14 +1,14 @@
 #pragma once
 
-#include "CloseSequence.h"
-#include "CommStandPort.h"
-#include "ProgramData.h"
-#include "PrompterClient.h"
-#include "PrompterAnnouncer.h"
-#include "ShowControl.h"
-#include "StandBoard.h"
-#include "StandController.h"
-#include "TakeHandler.h"
+#include "link/PrompterClient.h"
+#include "osc/ShowControl.h"
+#include "shell/CloseSequence.h"
+#include "shell/ProgramData.h"
+#include "stand/CommStandPort.h"
+#include "stand/PrompterAnnouncer.h"
+#include "stand/StandBoard.h"
+#include "stand/StandController.h"
+#include "stand/TakeHandler.h"
 
 #include <QPointer>
 #include <QWidget>

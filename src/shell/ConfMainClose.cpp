@@ -1,14 +1,13 @@
-#include "ConfMain.h"
+#include "shell/ConfMain.h"
 
-#include "AppError.h"
-#include "ConfData.h"
-#include "ConfRun.h"
-#include "ElevraApplication.h"
-#include "OperatorDialogs.h"
+#include "common/AppError.h"
+#include "database/ConfData.h"
+#include "runorder/ConfRun.h"
+#include "shell/ElevraApplication.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/OperatorDialogs.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
@@ -70,8 +69,7 @@ bool TConferenceForm::confirm(const QString& question)
 {
     if (unattended_)
         return false;
-    return QMessageBox::question(this, QApplication::applicationName(), question, QMessageBox::Yes | QMessageBox::No)
-           == QMessageBox::Yes;
+    return MessageBoxes::askYesNo(this, question);
 }
 
 QString TConferenceForm::saveDatabaseFileName(const QString& folder, const QString& proposed)

@@ -1,14 +1,14 @@
-#include "ConfMain.h"
+#include "shell/ConfMain.h"
 
-#include "About.h"
-#include "ConfData.h"
-#include "ConfRun.h"
-#include "HelpWindow.h"
-#include "PrintSequence.h"
-#include "PrompterServer.h"
-#include "RunGrid.h"
-#include "Setup.h"
-#include "UsbPortFinder.h"
+#include "config/Setup.h"
+#include "config/UsbPortFinder.h"
+#include "database/ConfData.h"
+#include "link/PrompterServer.h"
+#include "print/PrintSequence.h"
+#include "runorder/ConfRun.h"
+#include "runorder/RunGrid.h"
+#include "shell/About.h"
+#include "shell/HelpWindow.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,9 @@
-#include "ElevraApplication.h"
+#include "shell/ElevraApplication.h"
+
+#include "widgets/MessageBoxes.h"
 
 #include <QDialog>
 #include <QIcon>
-#include <QMessageBox>
 #include <exception>
 
 ElevraApplication::ElevraApplication(int& argc, char** argv) : QApplication(argc, argv)
@@ -35,8 +36,7 @@ QString ElevraApplication::errorBoxText(const QString& message)
 
 void ElevraApplication::showErrorBox(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Vantora"), errorBoxText(message), QMessageBox::Ok);
-    box.exec();
+    MessageBoxes::showCritical(nullptr, errorBoxText(message), QStringLiteral("Vantora"));
 }
 
 void ElevraApplication::cancelModalWindows()

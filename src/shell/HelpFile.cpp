@@ -1,4 +1,4 @@
-#include "HelpFile.h"
+#include "shell/HelpFile.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

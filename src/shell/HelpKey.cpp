@@ -1,4 +1,4 @@
-#include "HelpKey.h"
+#include "shell/HelpKey.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
-#include "HelpWindow.h"
+#include "shell/HelpWindow.h"
 
-#include <QApplication>
+#include "widgets/MessageBoxes.h"
+
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QSplitter>
 #include <QTreeWidget>
 
@@ -118,7 +118,5 @@ void HelpWindow::selectInContents(const QUrl& url)
 
 void HelpWindow::showFailure(const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok,
-                    isVisible() ? this : parentWidget());
-    box.exec();
+    MessageBoxes::showWarning(isVisible() ? this : parentWidget(), text);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HelpFile.h"
+#include "shell/HelpFile.h"
 
 #include <QTextBrowser>
 #include <QWidget>

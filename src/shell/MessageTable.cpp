@@ -1,4 +1,4 @@
-#include "MessageTable.h"
+#include "shell/MessageTable.h"
 
 #include <QFile>
 

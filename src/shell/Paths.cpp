@@ -1,4 +1,4 @@
-#include "Paths.h"
+#include "shell/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>

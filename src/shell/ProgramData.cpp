@@ -1,4 +1,4 @@
-#include "ProgramData.h"
+#include "shell/ProgramData.h"
 
 void ProgramData::load()
 {

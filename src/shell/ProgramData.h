@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Configuration.h"
-#include "MessageTable.h"
-#include "Paths.h"
-#include "RunOrder.h"
-#include "SpeakerDatabase.h"
+#include "config/Configuration.h"
+#include "database/SpeakerDatabase.h"
+#include "runorder/RunOrder.h"
+#include "shell/MessageTable.h"
+#include "shell/Paths.h"
 
 // The program-wide data that the main window owns and every window works on.
 struct ProgramData {

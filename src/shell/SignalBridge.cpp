@@ -1,4 +1,4 @@
-#include "SignalBridge.h"
+#include "shell/SignalBridge.h"
 
 #include <QSocketNotifier>
 

@@ -1,17 +1,17 @@
-#include "Startup.h"
+#include "shell/Startup.h"
 
-#include "ConfData.h"
-#include "ConfMain.h"
-#include "ElevraApplication.h"
-#include "Paths.h"
-#include "PrompterServer.h"
-#include "SignalBridge.h"
-#include "SingleInstance.h"
-#include "Splash.h"
+#include "database/ConfData.h"
+#include "link/PrompterServer.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
+#include "shell/Paths.h"
+#include "shell/SignalBridge.h"
+#include "shell/SingleInstance.h"
+#include "shell/Splash.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QMessageBox>
 
 namespace {
 
@@ -28,10 +28,7 @@ QString missingRequiredFile(const Paths& paths)
 // Said once, in a box that waits for nobody: an unattended start must still run the stands.
 void sayOnce(QWidget* parent, const QString& text)
 {
-    auto* notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Vantora"), text, QMessageBox::Ok, parent);
-    notice->setAttribute(Qt::WA_DeleteOnClose);
-    notice->setModal(false);
-    notice->show();
+    MessageBoxes::showNotice(parent, text, QStringLiteral("Vantora"));
 }
 
 } // namespace
@@ -70,9 +67,7 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
 
     const Paths paths = Paths::forFolders(exeFolder, commonAppDataFolder());
     if (const QString missing = missingRequiredFile(paths); !missing.isEmpty()) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Vantora"), QStringLiteral("File Not Found: ") + missing,
-                        QMessageBox::Ok);
-        box.exec();
+        MessageBoxes::showCritical(nullptr, QStringLiteral("File Not Found: ") + missing, QStringLiteral("Vantora"));
         return 0;
     }
 

@@ -1,4 +1,4 @@
-#include "VersionInfo.h"
+#include "shell/VersionInfo.h"
 
 #include "Version.h"
 

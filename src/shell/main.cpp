@@ -1,6 +1,6 @@
-#include "ElevraApplication.h"
-#include "SignalBridge.h"
-#include "Startup.h"
+#include "shell/ElevraApplication.h"
+#include "shell/SignalBridge.h"
+#include "shell/Startup.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "CommStandPort.h"
+#include "stand/CommStandPort.h"
 
 #include <QFile>
 

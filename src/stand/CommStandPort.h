@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Comm32.h"
-#include "StandPort.h"
+#include "serial/Comm32.h"
+#include "stand/StandPort.h"
 
 // The serial component as the stand controller's port.
 class CommStandPort : public StandPort {

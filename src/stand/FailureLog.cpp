@@ -1,4 +1,4 @@
-#include "FailureLog.h"
+#include "stand/FailureLog.h"
 
 #include <QtGlobal>
 

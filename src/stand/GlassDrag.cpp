@@ -1,6 +1,6 @@
-#include "GlassDrag.h"
+#include "stand/GlassDrag.h"
 
-#include "StandLayout.h"
+#include "stand/StandLayout.h"
 
 bool GlassDrag::StartsDrag(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, bool doubleClick)
 {

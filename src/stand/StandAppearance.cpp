@@ -1,4 +1,4 @@
-#include "StandAppearance.h"
+#include "stand/StandAppearance.h"
 
 std::optional<quint32> StandColourRgb(StandColour colour)
 {

@@ -1,6 +1,6 @@
-#include "StandBoard.h"
+#include "stand/StandBoard.h"
 
-#include "StandFrames.h"
+#include "stand/StandFrames.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "GlassDrag.h"
-#include "StandAppearance.h"
-#include "StandLayout.h"
-#include "TStand.h"
+#include "stand/GlassDrag.h"
+#include "stand/StandAppearance.h"
+#include "stand/StandLayout.h"
+#include "stand/TStand.h"
 
 #include <QObject>
 #include <QRect>

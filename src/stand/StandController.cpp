@@ -1,8 +1,8 @@
-#include "StandController.h"
+#include "stand/StandController.h"
 
-#include "StandFrames.h"
-#include "StandPort.h"
-#include "TakeHandler.h"
+#include "stand/StandFrames.h"
+#include "stand/StandPort.h"
+#include "stand/TakeHandler.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FailureLog.h"
-#include "ReplyParser.h"
-#include "StandBoard.h"
+#include "stand/FailureLog.h"
+#include "stand/ReplyParser.h"
+#include "stand/StandBoard.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "StandFrames.h"
+#include "stand/StandFrames.h"
 
-#include "Trim.h"
+#include "common/Trim.h"
 
 #include <algorithm>
 

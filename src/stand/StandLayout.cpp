@@ -1,4 +1,4 @@
-#include "StandLayout.h"
+#include "stand/StandLayout.h"
 
 namespace StandLayout {
 

@@ -1,4 +1,4 @@
-#include "StandWidgets.h"
+#include "stand/StandWidgets.h"
 
 #include <QIcon>
 #include <QMouseEvent>

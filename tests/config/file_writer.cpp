@@ -8,9 +8,9 @@
 //
 // --user drops to that user and group first (only root may ask for it); --user UID:GID also
 // keeps the group GID as the user's only supplementary group.
-#include "AppError.h"
-#include "IniFile.h"
-#include "RunOrder.h"
+#include "common/AppError.h"
+#include "config/IniFile.h"
+#include "runorder/RunOrder.h"
 
 #include <cstdio>
 #include <grp.h>

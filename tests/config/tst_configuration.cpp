@@ -1,5 +1,5 @@
-#include "Configuration.h"
 #include "TestFiles.h"
+#include "config/Configuration.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

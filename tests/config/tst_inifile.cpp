@@ -1,6 +1,6 @@
-#include "AppError.h"
-#include "IniFile.h"
 #include "TestFiles.h"
+#include "common/AppError.h"
+#include "config/IniFile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

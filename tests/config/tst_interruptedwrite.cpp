@@ -1,5 +1,5 @@
-#include "IniFile.h"
 #include "TestFiles.h"
+#include "config/IniFile.h"
 
 #include <QDir>
 #include <QProcess>

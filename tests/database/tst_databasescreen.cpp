@@ -1,6 +1,6 @@
 #include "ControllerRig.h"
-#include "DatabaseDialogs.h"
-#include "DatabaseScreen.h"
+#include "database/DatabaseDialogs.h"
+#include "database/DatabaseScreen.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "AppError.h"
-#include "SpeakerDatabase.h"
 #include "TestFiles.h"
-#include "Trim.h"
+#include "common/AppError.h"
+#include "common/Trim.h"
+#include "database/SpeakerDatabase.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "VantoraDragDrop.h"
+#include "database/VantoraDragDrop.h"
 
 #include <QMimeData>
 #include <QtEndian>

@@ -2,9 +2,9 @@
 
 // A conversation opened by the test itself, for traffic that the prompter tool never sends.
 
-#include "LinkConnection.h"
-#include "LocalSocket.h"
-#include "ServiceSocket.h"
+#include "link/LinkConnection.h"
+#include "link/LocalSocket.h"
+#include "link/ServiceSocket.h"
 
 #include <QTest>
 #include <memory>

@@ -1,5 +1,5 @@
-#include "LinkMessage.h"
-#include "MessageParser.h"
+#include "link/LinkMessage.h"
+#include "link/MessageParser.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
-#include "LinkConnection.h"
-#include "LocalSocket.h"
-#include "PrompterClient.h"
 #include "PrompterProcess.h"
-#include "ServiceSocket.h"
 #include "TestFiles.h"
+#include "link/LinkConnection.h"
+#include "link/LocalSocket.h"
+#include "link/PrompterClient.h"
+#include "link/ServiceSocket.h"
 
 #include <QSocketNotifier>
 #include <QTemporaryDir>

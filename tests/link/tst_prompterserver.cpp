@@ -1,6 +1,6 @@
 #include "LinkPeer.h"
 #include "PrompterProcess.h"
-#include "PrompterServer.h"
+#include "link/PrompterServer.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "FeedbackPacer.h"
+#include "osc/FeedbackPacer.h"
 
 #include <QtTest>
 

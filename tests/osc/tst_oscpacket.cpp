@@ -1,5 +1,5 @@
-#include "OscPacket.h"
-#include "ShowCommand.h"
+#include "osc/OscPacket.h"
+#include "osc/ShowCommand.h"
 
 #include <QtEndian>
 #include <QtTest>

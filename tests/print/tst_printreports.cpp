@@ -1,5 +1,5 @@
-#include "PrintSequence.h"
-#include "ReportDrawing.h"
+#include "print/PrintSequence.h"
+#include "print/ReportDrawing.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,5 +1,5 @@
-#include "PrintDate.h"
-#include "ReportLayout.h"
+#include "print/PrintDate.h"
+#include "print/ReportLayout.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "AppError.h"
-#include "RunOrder.h"
 #include "TestFiles.h"
+#include "common/AppError.h"
+#include "runorder/RunOrder.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

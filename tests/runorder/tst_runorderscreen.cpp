@@ -1,8 +1,8 @@
 #include "ControllerRig.h"
-#include "RunOrderDialogs.h"
-#include "RunOrderScreen.h"
 #include "TestFiles.h"
-#include "VantoraDragDrop.h"
+#include "database/VantoraDragDrop.h"
+#include "runorder/RunOrderDialogs.h"
+#include "runorder/RunOrderScreen.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>

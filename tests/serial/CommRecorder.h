@@ -2,7 +2,7 @@
 
 // Records what a TComm32 hands to its owner.
 
-#include "Comm32.h"
+#include "serial/Comm32.h"
 
 #include <QByteArray>
 #include <QList>

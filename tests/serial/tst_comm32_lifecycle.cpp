@@ -1,6 +1,6 @@
 // Opening, closing and configuring TComm32.
 
-#include "Comm32.h"
+#include "serial/Comm32.h"
 #include "serial/CommRecorder.h"
 #include "serial/PtyFarEnd.h"
 

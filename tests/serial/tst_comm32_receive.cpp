@@ -1,6 +1,6 @@
 // Receiving through TComm32 from a pseudo-terminal far end.
 
-#include "Comm32.h"
+#include "serial/Comm32.h"
 #include "serial/CommRecorder.h"
 #include "serial/PtyFarEnd.h"
 

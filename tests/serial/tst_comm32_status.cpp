@@ -1,7 +1,7 @@
 // Line errors and modem-line changes, on a device whose driver status is scripted:
 // pseudo-terminals keep neither error counters nor modem lines.
 
-#include "Comm32.h"
+#include "serial/Comm32.h"
 #include "serial/CommRecorder.h"
 #include "serial/PtyFarEnd.h"
 

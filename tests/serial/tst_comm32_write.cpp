@@ -1,9 +1,9 @@
 // Writing through TComm32 and its writer thread to a pseudo-terminal far end.
 
-#include "Comm32.h"
-#include "WriteThread.h"
+#include "serial/Comm32.h"
 #include "serial/CommRecorder.h"
 #include "serial/PtyFarEnd.h"
+#include "serial/WriteThread.h"
 
 #include <QElapsedTimer>
 #include <QTest>

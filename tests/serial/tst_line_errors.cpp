@@ -1,6 +1,6 @@
 // Error texts and the decoding of the marked receive stream.
 
-#include "LineErrors.h"
+#include "serial/LineErrors.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The COMn rule: a ports/ link first, then the standard device ranges.
 
-#include "PortName.h"
+#include "serial/PortName.h"
 
 #include <QTemporaryDir>
 #include <QTest>

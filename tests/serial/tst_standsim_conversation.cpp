@@ -1,6 +1,6 @@
 // Conversations between TComm32 and the real standsim program.
 
-#include "Comm32.h"
+#include "serial/Comm32.h"
 #include "serial/CommRecorder.h"
 #include "serial/StandsimProcess.h"
 

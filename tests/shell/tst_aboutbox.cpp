@@ -1,7 +1,7 @@
-#include "About.h"
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "Splash.h"
+#include "shell/About.h"
+#include "shell/ConfMain.h"
+#include "shell/Splash.h"
 
 #include <QLabel>
 #include <QPointer>

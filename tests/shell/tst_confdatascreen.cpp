@@ -1,12 +1,12 @@
-#include "ConfData.h"
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "DatabaseGrid.h"
-#include "ElevraApplication.h"
 #include "ModalAnswerer.h"
 #include "StandsOnline.h"
 #include "StandsimRun.h"
-#include "VantoraDragDrop.h"
+#include "database/ConfData.h"
+#include "database/DatabaseGrid.h"
+#include "database/VantoraDragDrop.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "ElevraApplication.h"
 #include "ModalAnswerer.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,13 +1,13 @@
-#include "ConfData.h"
-#include "ConfMain.h"
-#include "ConfRun.h"
 #include "DataFolder.h"
-#include "DatabaseGrid.h"
-#include "ElevraApplication.h"
 #include "ModalAnswerer.h"
-#include "RunGrid.h"
 #include "StandsOnline.h"
 #include "StandsimRun.h"
+#include "database/ConfData.h"
+#include "database/DatabaseGrid.h"
+#include "runorder/ConfRun.h"
+#include "runorder/RunGrid.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "HelpFile.h"
-#include "HelpWindow.h"
 #include "ModalAnswerer.h"
+#include "shell/ConfMain.h"
+#include "shell/HelpFile.h"
+#include "shell/HelpWindow.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 #include "DataFolder.h"
-#include "SingleInstance.h"
+#include "shell/SingleInstance.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

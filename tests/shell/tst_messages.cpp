@@ -1,5 +1,5 @@
-#include "MessageTable.h"
 #include "TestFiles.h"
+#include "shell/MessageTable.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

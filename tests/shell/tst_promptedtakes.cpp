@@ -1,11 +1,11 @@
-#include "ConfData.h"
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "ElevraApplication.h"
 #include "PrompterProcess.h"
-#include "PrompterServer.h"
 #include "StandsimRun.h"
-#include "Startup.h"
+#include "database/ConfData.h"
+#include "link/PrompterServer.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
+#include "shell/Startup.h"
 
 #include <QToolButton>
 #include <QtTest>

@@ -1,10 +1,10 @@
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "ElevraApplication.h"
 #include "ModalAnswerer.h"
-#include "Setup.h"
 #include "StandsimRun.h"
-#include "UsbPortFinder.h"
+#include "config/Setup.h"
+#include "config/UsbPortFinder.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "ElevraApplication.h"
 #include "ModalAnswerer.h"
 #include "StandsOnline.h"
 #include "StandsimRun.h"
 #include "serial/PtyFarEnd.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "ConfMain.h"
 #include "DataFolder.h"
-#include "ElevraApplication.h"
 #include "ModalAnswerer.h"
-#include "Startup.h"
+#include "shell/ConfMain.h"
+#include "shell/ElevraApplication.h"
+#include "shell/Startup.h"
 
 #include <QPushButton>
 #include <QtTest>

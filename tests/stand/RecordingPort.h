@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StandPort.h"
+#include "stand/StandPort.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "ReplyParser.h"
+#include "stand/ReplyParser.h"
 
 #include <QTest>
 

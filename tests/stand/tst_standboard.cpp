@@ -1,4 +1,4 @@
-#include "StandBoard.h"
+#include "stand/StandBoard.h"
 
 #include <QSignalSpy>
 #include <QTest>

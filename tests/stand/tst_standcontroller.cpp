@@ -1,6 +1,6 @@
 #include "RecordingPort.h"
-#include "StandController.h"
-#include "TakeHandler.h"
+#include "stand/StandController.h"
+#include "stand/TakeHandler.h"
 
 #include <QSignalSpy>
 #include <QTest>

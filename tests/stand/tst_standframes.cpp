@@ -1,4 +1,4 @@
-#include "StandFrames.h"
+#include "stand/StandFrames.h"
 
 #include <QTest>
 

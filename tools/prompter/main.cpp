@@ -2,10 +2,10 @@
 //   prompter take NAME [--service S]   pokes NAME into a running program
 //   prompter serve [--service S]       serves "Telvio" and prints every announcement
 
-#include "LinkConnection.h"
-#include "LinkServer.h"
-#include "LocalSocket.h"
-#include "ServiceSocket.h"
+#include "link/LinkConnection.h"
+#include "link/LinkServer.h"
+#include "link/LocalSocket.h"
+#include "link/ServiceSocket.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

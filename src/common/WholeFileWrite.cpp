@@ -1,4 +1,4 @@
-#include "WholeFileWrite.h"
+#include "common/WholeFileWrite.h"
 
 #include <cerrno>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "OwnerDrawnGrid.h"
+#include "widgets/OwnerDrawnGrid.h"
 
 #include <QEvent>
 #include <QMouseEvent>

@@ -1,22 +1,7 @@
-#include "OperatorDialogs.h"
+#include "widgets/OperatorDialogs.h"
 
-#include <QApplication>
-#include <QMessageBox>
 
 namespace OperatorDialogs {
-
-bool AskOkCancel(QWidget* parent, const QString& question)
-{
-    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question,
-                    QMessageBox::Ok | QMessageBox::Cancel, parent);
-    return box.exec() == QMessageBox::Ok;
-}
-
-void ShowWarning(QWidget* parent, const QString& text)
-{
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, parent);
-    box.exec();
-}
 
 QString AskFileToOpen(QWidget* parent, const QString& folder)
 {
