@@ -2,8 +2,8 @@
 // simulator paced at 9600 baud as COM1: a full repaint of the grid with all 51 rows in view,
 // Store of one entry with that repaint, and the database Take to its first frame on the wire.
 #include "BenchSupport.h"
+#include "ScriptedQuestions.h"
 #include "database/ConfData.h"
-#include "database/DatabaseDialogs.h"
 #include "database/DatabaseGrid.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
@@ -13,13 +13,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-struct OkDialogs : DatabaseDialogs {
-    bool Confirm(const QString&) override { return true; }
-    QString OpenDatabaseDialog(const QString&) override { return {}; }
-    QString SaveDatabaseDialog(const QString&, const QString&) override { return {}; }
-    void ShowFailure(const QString&) override {}
-};
 
 struct SilentAnnouncer : PrompterAnnouncer {
     void DdeSend(const QString&) override {}
@@ -58,7 +51,7 @@ int main(int argc, char** argv)
     report("full repaint of the grid, 51 rows in view", timed(500, [] {}, [&](int) { fullRepaint(); }),
            " (target well under 16 ms)");
 
-    OkDialogs ok;
+    ScriptedQuestions ok;
     SilentAnnouncer silent;
     DatabaseScreen store({d.Presets, d.config, d.paths.DatabaseFolder, form.controller(),
                           [&d](int n) { return d.Messages[n]; }, silent},

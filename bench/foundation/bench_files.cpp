@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 40; ++i)
         snapshot.runOrder.append(QString::number(i % PresetCount));
     const QString ini = dir.filePath("elevra.ini");
-    const double config = medianMs(runs, [&](int i) { snapshot.settings.mainTop = i; },
+    const double config = medianMs(runs, [&](int i) { snapshot.settings.mainWindow.top = i; },
                                    [&](int) { SaveConfiguration(ini, snapshot); });
 
     std::printf("SaveDatabase, 50 entries, fresh file:     %8.2f ms (median of %d; target <= 100)\n", fresh, runs);

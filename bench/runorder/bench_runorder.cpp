@@ -3,10 +3,10 @@
 // drop, a Dup of 100 rows (each with the grid following the list and painting every row in
 // view), a full repaint, and the run order Take to its first frame on the wire.
 #include "BenchSupport.h"
+#include "ScriptedQuestions.h"
 #include "database/VantoraDragDrop.h"
 #include "runorder/ConfRun.h"
 #include "runorder/RunGrid.h"
-#include "runorder/RunOrderDialogs.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
 #include "stand/PrompterAnnouncer.h"
@@ -20,14 +20,6 @@
 namespace {
 
 constexpr int Entries = 1000;
-
-struct ScriptedDialogs : RunOrderDialogs {
-    QString fileName;
-    bool Confirm(const QString&) override { return true; }
-    QString OpenRunOrderDialog(const QString&) override { return fileName; }
-    QString SaveRunOrderDialog(const QString&, const QString&) override { return fileName; }
-    void ShowFailure(const QString&) override {}
-};
 
 struct SilentAnnouncer : PrompterAnnouncer {
     void DdeSend(const QString&) override {}
@@ -65,7 +57,7 @@ int main(int argc, char** argv)
         p.preset_id = QStringLiteral("Speaker with a fairly long name");
 
     // The window's own rules with scripted dialogs, and a grid over them the height of a screen.
-    ScriptedDialogs dialogs;
+    ScriptedQuestions dialogs;
     SilentAnnouncer silent;
     RunOrderScreen screen({d.runOrder, d.Presets, d.config, d.paths.RunOrderFolder, form.controller(),
                            [&d](int n) { return d.Messages[n]; }, silent},

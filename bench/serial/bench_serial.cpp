@@ -1,11 +1,11 @@
 // Figures for the serial component: the cost of WriteCommData on a busy line, the delay
 // from a burst's last byte to OnReceiveData, and the CPU an open idle port takes.
 
+#include "StandsimRun.h"
 #include "serial/Comm32.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -56,13 +56,12 @@ void aimAt(TComm32& comm, const std::filesystem::path& folder, const std::string
 
 void benchWrites(const std::filesystem::path& folder)
 {
-    QProcess sim;
-    sim.start(QStringLiteral(STANDSIM_PATH), {"--pace-baud", "9600"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+    StandsimRun sim;
+    if (!sim.start({"--pace-baud", "9600"})) {
         std::printf("write: standsim did not start\n");
         return;
     }
-    const std::string device = QString::fromLocal8Bit(sim.readLine()).trimmed().toStdString();
+    const std::string device = sim.line.toStdString();
     TComm32 comm;
     aimAt(comm, folder, device);
     if (!comm.StartComm()) {
@@ -80,8 +79,6 @@ void benchWrites(const std::filesystem::path& folder)
     std::printf("WriteCommData, 9600-baud paced standsim, 2000 calls: median %.2f us, p99 %.2f us, max %.2f us\n",
                 percentile(us, 0.5), percentile(us, 0.99), percentile(us, 1.0));
     comm.StopComm();
-    sim.terminate();
-    sim.waitForFinished(5000);
 }
 
 void benchDelivery(const std::filesystem::path& folder)

@@ -10,21 +10,49 @@ const QString Database = QStringLiteral("Database");
 const QString RunScreen = QStringLiteral("Run Screen");
 const QString RunOrder = QStringLiteral("Run Order");
 const QString ShowControl = QStringLiteral("Show Control");
+WindowPlace ReadPlace(const IniFile& ini, const QString& section, WindowPlace place)
+{
+    place.top = ini.ReadInteger(section, "Top", place.top);
+    place.left = ini.ReadInteger(section, "Left", place.left);
+    return place;
+}
+
+void ReadGeometry(const IniFile& ini, const QString& section, WindowGeometry& geometry)
+{
+    static_cast<WindowPlace&>(geometry) = ReadPlace(ini, section, geometry);
+    geometry.width = ini.ReadInteger(section, "Width", geometry.width);
+    geometry.height = ini.ReadInteger(section, "Height", geometry.height);
+    geometry.visible = ini.ReadBool(section, "Visible", geometry.visible);
+}
+
+void WritePlace(IniFile& ini, const QString& section, const WindowPlace& place)
+{
+    ini.WriteInteger(section, "Top", place.top);
+    ini.WriteInteger(section, "Left", place.left);
+}
+
+// "Visible" is left to the caller: each section keeps it in its own place.
+void WritePlaceAndSize(IniFile& ini, const QString& section, const WindowGeometry& geometry)
+{
+    WritePlace(ini, section, geometry);
+    ini.WriteInteger(section, "Width", geometry.width);
+    ini.WriteInteger(section, "Height", geometry.height);
+}
+
 } // namespace
 
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
 {
     const IniFile ini(iniFileName);
     Configuration c;
-    c.mainTop = ini.ReadInteger(Main, "Top", 100);
-    c.mainLeft = ini.ReadInteger(Main, "Left", 100);
+    c.mainWindow = ReadPlace(ini, Main, c.mainWindow);
     c.PrompterLinkEnabled = ini.ReadBool(Main, "Telvio Link Enabled", false);
     c.PrompterLinkName = ini.ReadString(Main, "Telvio Link Name", "Telvio - Vantora");
     c.ScaleFactor = ini.ReadInteger(Main, "Scale Factor", Configuration::DefaultScaleFactor);
     // Heights are divided by it; a factor below 1 would make every reply meaningless.
     if (c.ScaleFactor < 1)
         c.ScaleFactor = Configuration::DefaultScaleFactor;
-    c.StandsDisplayed = std::clamp(ini.ReadInteger(Main, "Stands Displayed", 8), 1, 8);
+    c.StandsDisplayed = std::clamp(ini.ReadInteger(Main, "Stands Displayed", StandCount), 1, StandCount);
     c.ComPortNumber = ini.ReadInteger(Main, "Com Port Number", 1);
     c.SerialHandControl = ini.ReadBool(Database, "Hand Control", true);
     c.RunOrderFileName = ini.ReadString(RunScreen, "Run Order Filename", QString());
@@ -43,11 +71,7 @@ RunScreenLayout RetrieveRunScreenLayout(const QString& iniFileName)
 {
     const IniFile ini(iniFileName);
     RunScreenLayout l;
-    l.top = ini.ReadInteger(RunScreen, "Top", l.top);
-    l.left = ini.ReadInteger(RunScreen, "Left", l.left);
-    l.width = ini.ReadInteger(RunScreen, "Width", l.width);
-    l.visible = ini.ReadBool(RunScreen, "Visible", l.visible);
-    l.height = ini.ReadInteger(RunScreen, "Height", l.height);
+    ReadGeometry(ini, RunScreen, l);
     l.c0 = ini.ReadInteger(RunScreen, "C0", l.c0);
     l.rowCount = ini.ReadInteger(RunScreen, "Row Count", l.rowCount);
     return l;
@@ -57,11 +81,7 @@ DatabaseLayout RetrieveDatabaseLayout(const QString& iniFileName)
 {
     const IniFile ini(iniFileName);
     DatabaseLayout l;
-    l.top = ini.ReadInteger(Database, "Top", l.top);
-    l.left = ini.ReadInteger(Database, "Left", l.left);
-    l.width = ini.ReadInteger(Database, "Width", l.width);
-    l.height = ini.ReadInteger(Database, "Height", l.height);
-    l.visible = ini.ReadBool(Database, "Visible", l.visible);
+    ReadGeometry(ini, Database, l);
     for (size_t i = 0; i < l.columns.size(); ++i)
         l.columns[i] = ini.ReadInteger(Database, QStringLiteral("C%1").arg(i), l.columns[i]);
     return l;
@@ -86,8 +106,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     const DatabaseLayout& db = snapshot.database;
     IniFile ini(iniFileName);
 
-    ini.WriteInteger(Main, "Top", c.mainTop);
-    ini.WriteInteger(Main, "Left", c.mainLeft);
+    WritePlace(ini, Main, c.mainWindow);
     ini.WriteInteger(Main, "Com Port Number", c.ComPortNumber);
     ini.WriteBool(Database, "Hand Control", c.SerialHandControl);
     ini.WriteBool(Main, "Telvio Link Enabled", c.PrompterLinkEnabled);
@@ -97,10 +116,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteBool(Database, "Database Setup", c.DatabaseFromTarget);
 
     ini.WriteInteger(RunScreen, "C0", run.c0);
-    ini.WriteInteger(RunScreen, "Top", run.top);
-    ini.WriteInteger(RunScreen, "Left", run.left);
-    ini.WriteInteger(RunScreen, "Width", run.width);
-    ini.WriteInteger(RunScreen, "Height", run.height);
+    WritePlaceAndSize(ini, RunScreen, run);
     ini.WriteInteger(RunScreen, "Row Count", run.rowCount);
     ini.WriteBool(RunScreen, "Visible", run.visible);
     ini.WriteString(RunScreen, "Run Order Filename", c.RunOrderFileName);
@@ -118,10 +134,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
 
     for (size_t i = 0; i < db.columns.size(); ++i)
         ini.WriteInteger(Database, QStringLiteral("C%1").arg(i), db.columns[i]);
-    ini.WriteInteger(Database, "Top", db.top);
-    ini.WriteInteger(Database, "Left", db.left);
-    ini.WriteInteger(Database, "Width", db.width);
-    ini.WriteInteger(Database, "Height", db.height);
+    WritePlaceAndSize(ini, Database, db);
     ini.WriteBool(Database, "Visible", db.visible);
     ini.WriteString(Database, "Database Filename", c.DatabaseFileName);
     ini.UpdateFile();

@@ -1,27 +1,20 @@
 #pragma once
 
+#include "common/StandCount.h"
+#include "common/WindowGeometry.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
 
 // Layout of the run order window as kept in the section "Run Screen".
-struct RunScreenLayout {
-    int top = 0;
-    int left = 0;
-    int width = 300;
-    int height = 200;
-    bool visible = false;
+struct RunScreenLayout : WindowGeometry {
     int c0 = 20;
     int rowCount = 1;
 };
 
 // Layout of the database window as kept in the section "Database".
-struct DatabaseLayout {
-    int top = 0;
-    int left = 0;
-    int width = 300;
-    int height = 200;
-    bool visible = false;
+struct DatabaseLayout : WindowGeometry {
     std::array<int, 9> columns{20, 20, 20, 20, 20, 20, 20, 20, 20};
 };
 
@@ -37,12 +30,11 @@ struct ShowControlSettings {
 
 // The settings that live from start to close; read once, written once.
 struct Configuration {
-    int mainTop = 100;
-    int mainLeft = 100;
+    WindowPlace mainWindow{100, 100};
     bool PrompterLinkEnabled = false;
     QString PrompterLinkName = QStringLiteral("Telvio - Vantora");
     int ScaleFactor = 94;
-    int StandsDisplayed = 8;
+    int StandsDisplayed = StandCount;
     int ComPortNumber = 1;
     bool SerialHandControl = true;
     QString RunOrderFileName;

@@ -161,7 +161,7 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     return findValue(section, key, value) ? value : defaultValue.left(MaxValueLength);
 }
 
-QString IniFile::readBackValue(const QString& value)
+QString IniFile::ReadBackValue(const QString& value)
 {
     return QString::fromUtf8(oneLine(value).toUtf8()).left(MaxValueLength);
 }

@@ -44,7 +44,7 @@ public:
 
     // What ReadString gives back after WriteString(value): line breaks become blanks and the
     // text is cut at MaxValueLength. Compare a value with the file through this.
-    static QString readBackValue(const QString& value);
+    static QString ReadBackValue(const QString& value);
 
     // Text to integer by the profile rules: "0x" hex for texts longer than two characters,
     // otherwise decimal with optional sign; false when the text is not a 32-bit integer.

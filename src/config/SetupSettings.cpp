@@ -21,7 +21,7 @@ int StandCountFromField(const QString& text)
 {
     bool ok = false;
     const int n = text.toInt(&ok);
-    return ok ? std::clamp(n, 0, 8) : 8;
+    return ok ? std::clamp(n, 0, StandCount) : StandCount;
 }
 
 std::optional<QString> PortFieldFromPortName(const std::string& portName)

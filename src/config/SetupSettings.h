@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/StandCount.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,7 +12,7 @@
 struct SetupSettings {
     bool SerialHandControl = true;
     int ComPortNumber = 1;
-    int StandsDisplayed = 8;
+    int StandsDisplayed = StandCount;
     bool DatabaseFromTarget = false;
     bool PrompterLinkEnabled = false;
 };

@@ -1,18 +1,14 @@
 #pragma once
 
 #include "config/Configuration.h"
-#include "database/DatabaseDialogs.h"
 #include "database/DatabaseScreen.h"
-
-#include <QWidget>
+#include "widgets/GridWindow.h"
 
 class DatabaseGrid;
 class QLineEdit;
-class QToolButton;
 
 // The database window: the identifier box, the button row and the grid over DatabaseScreen.
-// Closing it only hides it.
-class TConfDataScreen : public QWidget, private DatabaseDialogs {
+class TConfDataScreen : public GridWindow {
     Q_OBJECT
 public:
     static constexpr int HelpContext = 20;
@@ -25,28 +21,13 @@ public:
     // configuration keeps them.
     DatabaseLayout Layout() const;
 
-signals:
-    // Closed by its own close box.
-    void closed();
-    void printRequested();
-
 protected:
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void activationChanged(bool active) override { screen_.SetDatabaseWindowActive(active); }
 
 private:
     void FormCreate(const DatabaseLayout& layout);
-    QToolButton* AddButton(const char* name, const QString& caption, int left, int hint);
-
-    bool Confirm(const QString& question) override;
-    QString OpenDatabaseDialog(const QString& folder) override;
-    QString SaveDatabaseDialog(const QString& folder, const QString& proposed) override;
-    void ShowFailure(const QString& text) override;
 
     DatabaseScreen screen_;
-    std::function<QString(int)> message_;
-    QWidget* DatabasePanel = nullptr;
     QLineEdit* SavePresetIdData = nullptr;
     DatabaseGrid* grid_ = nullptr;
 };

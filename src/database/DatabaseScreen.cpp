@@ -1,8 +1,8 @@
 #include "database/DatabaseScreen.h"
 
 #include "common/AppError.h"
+#include "common/OperatorQuestions.h"
 #include "common/Trim.h"
-#include "database/DatabaseDialogs.h"
 #include "database/VantoraDragDrop.h"
 #include "stand/PrompterAnnouncer.h"
 #include "stand/StandController.h"
@@ -14,7 +14,6 @@
 namespace {
 
 const QString NoName = QStringLiteral("No Name");
-constexpr int StandCount = 8;
 
 std::uint8_t LowEightBits(int value)
 {
@@ -23,8 +22,8 @@ std::uint8_t LowEightBits(int value)
 
 } // namespace
 
-DatabaseScreen::DatabaseScreen(const DatabaseScreenLinks& links, DatabaseDialogs& dialogs, QObject* parent)
-    : QObject(parent), links_(links), dialogs_(dialogs)
+DatabaseScreen::DatabaseScreen(const DatabaseScreenLinks& links, OperatorQuestions& questions, QObject* parent)
+    : QObject(parent), links_(links), questions_(questions)
 {
 }
 
@@ -83,7 +82,7 @@ void DatabaseScreen::StoreBtnClick()
 {
     if (!HasSelection())
         return;
-    if (!dialogs_.Confirm(links_.message(2) + u' ' + QString::number(selectedDatabaseRow_) + u'?'))
+    if (!questions_.confirm(links_.message(2) + u' ' + QString::number(selectedDatabaseRow_) + u'?'))
         return;
     const StandBoard& board = links_.controller.Board();
     TPreset& entry = selectedEntry();
@@ -121,13 +120,7 @@ void DatabaseScreen::ExecuteDatabaseTake(bool local)
     if (!HasSelection())
         return;
     const TPreset& entry = selectedEntry();
-    StandController& controller = links_.controller;
-    for (int i = 0; i < controller.Board().StandsDisplayed() && i < StandCount; ++i) {
-        controller.StoreTarget(i, entry.preset[static_cast<size_t>(i)]);
-        controller.SetTargetHeight(i);
-        controller.SendHeightCommand(i);
-    }
-    controller.SetCurrentSpeaker(entry.preset_id);
+    links_.controller.TakeHeights(entry.preset, entry.preset_id);
     if (local)
         links_.announcer.DdeSend(links_.message(17) + u' ' + entry.preset_id);
     emit speakerTaken(entry.preset_id);
@@ -150,7 +143,7 @@ void DatabaseScreen::DeleteBtnClick()
     if (!HasSelection())
         return;
     TPreset& entry = selectedEntry();
-    if (!dialogs_.Confirm(links_.message(3) + u' ' + QString::number(selectedDatabaseRow_) + u' ' + entry.preset_id
+    if (!questions_.confirm(links_.message(3) + u' ' + QString::number(selectedDatabaseRow_) + u' ' + entry.preset_id
                           + u'?'))
         return;
     entry = TPreset{};
@@ -161,7 +154,7 @@ void DatabaseScreen::DeleteBtnClick()
 
 void DatabaseScreen::ClearAllWithReset()
 {
-    if (!dialogs_.Confirm(links_.message(4) + u'?'))
+    if (!questions_.confirm(links_.message(4) + u'?'))
         return;
     ClearDatabase(links_.presets);
     selectedDatabaseRow_ = 1;
@@ -173,7 +166,7 @@ void DatabaseScreen::ClearAllWithReset()
 
 void DatabaseScreen::ClearBtnClick()
 {
-    if (!dialogs_.Confirm(links_.message(25) + u'?'))
+    if (!questions_.confirm(links_.message(25) + u'?'))
         return;
     ClearDatabase(links_.presets);
     emit gridChanged();
@@ -206,14 +199,14 @@ void DatabaseScreen::DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
 
 void DatabaseScreen::RetrieveBtnClick()
 {
-    const QString chosen = dialogs_.OpenDatabaseDialog(links_.databaseFolder);
+    const QString chosen = questions_.fileToOpen(links_.databaseFolder);
     if (chosen.isEmpty())
         return;
     // A name that exists but cannot be read would otherwise leave a half-read table under a
     // name that the close then offers to overwrite.
     const QFileInfo info(chosen);
     if (info.exists() && !(info.isFile() && QFile(chosen).open(QIODevice::ReadOnly))) {
-        dialogs_.ShowFailure(QStringLiteral("Unable to read ") + chosen);
+        questions_.showFailure(QStringLiteral("Unable to read ") + chosen);
         return;
     }
     links_.config.DatabaseFileName = chosen;
@@ -226,14 +219,15 @@ void DatabaseScreen::RetrieveBtnClick()
 
 void DatabaseScreen::SaveBtnClick()
 {
-    const QString chosen = dialogs_.SaveDatabaseDialog(links_.databaseFolder, links_.config.DatabaseFileName);
+    const QString chosen = questions_.fileToSave(links_.databaseFolder, links_.config.DatabaseFileName,
+                                                  OperatorQuestions::Replace::WithoutAsking);
     if (chosen.isEmpty())
         return;
     // The name changes only once the speakers are on disk under it.
     try {
         SaveDatabase(links_.presets, chosen);
     } catch (const AppError& error) {
-        dialogs_.ShowFailure(error.text());
+        questions_.showFailure(error.text());
         return;
     }
     links_.config.DatabaseFileName = chosen;

@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-class DatabaseDialogs;
+class OperatorQuestions;
 class PrompterAnnouncer;
 class QMimeData;
 class StandController;
@@ -31,7 +31,7 @@ public:
     static constexpr int ColumnCount = 10;
     static constexpr int RowCount = PresetCount + 1;
 
-    DatabaseScreen(const DatabaseScreenLinks& links, DatabaseDialogs& dialogs, QObject* parent = nullptr);
+    DatabaseScreen(const DatabaseScreenLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
 
     const PresetTable& Presets() const { return links_.presets; }
     int SelectedDatabaseRow() const { return selectedDatabaseRow_; }
@@ -87,7 +87,7 @@ private:
     void ClearAllWithReset();
 
     DatabaseScreenLinks links_;
-    DatabaseDialogs& dialogs_;
+    OperatorQuestions& questions_;
     int selectedDatabaseRow_ = 1;
     bool databaseWindowActive_ = false;
     QString identifierText_;

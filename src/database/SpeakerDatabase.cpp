@@ -67,7 +67,7 @@ bool DatabaseChanged(const PresetTable& presets, const QString& t_str)
         for (int j = 0; j < 8; ++j)
             if (ini.ReadInteger(sectionOf(i), heightKey(j), 0) != entry.preset[static_cast<size_t>(j)])
                 return true;
-        if (ini.ReadString(sectionOf(i), IdKey, NoName) != IniFile::readBackValue(entry.preset_id))
+        if (ini.ReadString(sectionOf(i), IdKey, NoName) != IniFile::ReadBackValue(entry.preset_id))
             return true;
     }
     return false;

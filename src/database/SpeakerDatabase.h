@@ -1,12 +1,14 @@
 #pragma once
 
+#include "common/StandCount.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
 
 // One speaker: a height for each of the eight stands and the identifier shown and announced.
 struct TPreset {
-    std::array<std::uint8_t, 8> preset{};
+    StandHeights preset{};
     QString preset_id = QStringLiteral("No Name");
 
     bool operator==(const TPreset&) const = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/StandCount.h"
+
 #include <QtGlobal>
 
 #include <array>
@@ -18,7 +20,6 @@ struct StandFeedback {
 // once, as it is then.
 class FeedbackPacer {
 public:
-    static constexpr int StandCount = 8;
     static constexpr qint64 Spacing = 100;
 
     struct Message {

@@ -235,7 +235,7 @@ void ShowControl::FlushStand(int i)
 
 void ShowControl::FlushStands()
 {
-    for (int i = 0; i < FeedbackPacer::StandCount; ++i)
+    for (int i = 0; i < StandCount; ++i)
         SendDue(i);
     SchedulePacing();
 }
@@ -244,7 +244,7 @@ void ShowControl::SchedulePacing()
 {
     std::optional<qint64> earliest;
     const StandBoard& board = links_.controller.Board();
-    for (int i = 0; i < FeedbackPacer::StandCount && board.IsDisplayed(i); ++i)
+    for (int i = 0; i < StandCount && board.IsDisplayed(i); ++i)
         if (const std::optional<qint64> at = pacer_.OwedAt(i, StateOf(i)); at && (!earliest || *at < *earliest))
             earliest = at;
     if (!earliest || !Destination())

@@ -1,8 +1,8 @@
 #include "runorder/RunOrderScreen.h"
 
 #include "common/AppError.h"
+#include "common/OperatorQuestions.h"
 #include "database/VantoraDragDrop.h"
-#include "runorder/RunOrderDialogs.h"
 #include "stand/PrompterAnnouncer.h"
 #include "stand/StandController.h"
 
@@ -19,8 +19,8 @@ std::optional<int> RunOrderEntryIndex(const QString& entry)
     return index;
 }
 
-RunOrderScreen::RunOrderScreen(const RunOrderScreenLinks& links, RunOrderDialogs& dialogs, QObject* parent)
-    : QObject(parent), links_(links), dialogs_(dialogs)
+RunOrderScreen::RunOrderScreen(const RunOrderScreenLinks& links, OperatorQuestions& questions, QObject* parent)
+    : QObject(parent), links_(links), questions_(questions)
 {
     links_.runOrder.RunOrderPosition = list().isEmpty() ? -1 : 1;
 }
@@ -159,7 +159,7 @@ void RunOrderScreen::RunOrderDeleteBtnClick()
     const auto rows = SelectedRows();
     if (!PositionInList() || !rows)
         return;
-    if (!dialogs_.Confirm(links_.message(5)))
+    if (!questions_.confirm(links_.message(5)))
         return;
     const auto [top, bottom] = *rows;
     list().remove(top - 1, bottom - top + 1);
@@ -170,7 +170,7 @@ void RunOrderScreen::RunOrderClearBtnClick()
 {
     if (list().isEmpty())
         return;
-    if (!dialogs_.Confirm(links_.message(6) + u'?'))
+    if (!questions_.confirm(links_.message(6) + u'?'))
         return;
     list().clear();
     emit listChanged();
@@ -192,29 +192,22 @@ void RunOrderScreen::ExecuteRunOrderTake()
     if (!index)
         return;
     const TPreset& speaker = links_.presets[static_cast<size_t>(*index)];
-    StandController& controller = links_.controller;
-    for (int n = 0; n < controller.Board().StandsDisplayed() && n < int(speaker.preset.size()); ++n) {
-        const int height = speaker.preset[static_cast<size_t>(n)];
-        controller.SetDataText(n, QString::number(height));
-        controller.StoreTarget(n, height);
-        controller.SetTargetHeight(n);
-        controller.SendHeightCommand(n);
-    }
-    controller.SetCurrentSpeaker(QString::number(position) + QStringLiteral(" : ") + speaker.preset_id);
+    links_.controller.TakeHeights(speaker.preset, QString::number(position) + QStringLiteral(" : ") + speaker.preset_id,
+                                  StandController::TakeShows::TargetsAndData);
     links_.announcer.DdeSend(links_.message(17) + u' ' + speaker.preset_id);
     emit speakerTaken(position, speaker.preset_id);
 }
 
 void RunOrderScreen::RunOrderRetrieveBtnClick()
 {
-    const QString chosen = dialogs_.OpenRunOrderDialog(links_.runOrderFolder);
+    const QString chosen = questions_.fileToOpen(links_.runOrderFolder);
     if (chosen.isEmpty())
         return;
     // A name that does not exist starts an empty run order under it; one that exists but cannot
     // be read leaves everything as it was, rather than a list under a name it did not come from.
     QStringList entries;
     if (QFileInfo::exists(chosen) && !(QFileInfo(chosen).isFile() && LoadRunOrderFile(entries, chosen))) {
-        dialogs_.ShowFailure(QStringLiteral("Unable to read ") + chosen);
+        questions_.showFailure(QStringLiteral("Unable to read ") + chosen);
         return;
     }
     links_.config.RunOrderFileName = chosen;
@@ -225,14 +218,15 @@ void RunOrderScreen::RunOrderRetrieveBtnClick()
 
 void RunOrderScreen::RunOrderSaveBtnClick()
 {
-    const QString chosen = dialogs_.SaveRunOrderDialog(links_.runOrderFolder, links_.config.RunOrderFileName);
+    const QString chosen = questions_.fileToSave(links_.runOrderFolder, links_.config.RunOrderFileName,
+                                                  OperatorQuestions::Replace::AfterAsking);
     if (chosen.isEmpty())
         return;
     // The name, the caption and the changed flag move on only once the list is on disk.
     try {
         WriteRunOrderFile(list(), chosen);
     } catch (const AppError& error) {
-        dialogs_.ShowFailure(error.text());
+        questions_.showFailure(error.text());
         return;
     }
     links_.config.RunOrderFileName = chosen;

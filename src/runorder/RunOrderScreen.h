@@ -11,7 +11,7 @@
 
 class PrompterAnnouncer;
 class QMimeData;
-class RunOrderDialogs;
+class OperatorQuestions;
 class StandController;
 
 // What the run order window works on; all of it is owned by the main window.
@@ -45,7 +45,7 @@ class RunOrderScreen : public QObject {
 public:
     static constexpr int ColumnCount = 2;
 
-    RunOrderScreen(const RunOrderScreenLinks& links, RunOrderDialogs& dialogs, QObject* parent = nullptr);
+    RunOrderScreen(const RunOrderScreenLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
 
     int Count() const { return int(links_.runOrder.RunOrderList.size()); }
     int RunOrderPosition() const { return links_.runOrder.RunOrderPosition; }
@@ -107,7 +107,7 @@ private:
     std::optional<std::pair<int, int>> SelectedRows() const;
 
     RunOrderScreenLinks links_;
-    RunOrderDialogs& dialogs_;
+    OperatorQuestions& questions_;
     int currentColumn_ = 0;
     int currentRow_ = 1;
     int anchorColumn_ = 0;

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <chrono>
 #include <exception>
 
@@ -40,11 +41,15 @@ bool TComm32::StartComm()
     if (isOpen())
         return false;
     try {
+        lastOpen = {ENOENT, {}};
         const auto path = ResolvePortName(CommPort.toStdString(), portLinkFolder);
         if (!path)
             return false;
         auto device = deviceFactory ? deviceFactory() : std::make_shared<SerialDevice>();
-        if (!device || !device->open(*path))
+        if (!device)
+            return false;
+        lastOpen = device->open(*path);
+        if (!lastOpen)
             return false;
         auto stop = std::make_shared<StopSignal>();
         auto queue = std::make_shared<WriteQueue>();

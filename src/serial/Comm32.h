@@ -73,6 +73,8 @@ public:
     // port is already open, cannot be found or opened (another program holds it), or a
     // thread cannot be started; a failure after the open gives the device back.
     bool StartComm();
+    // What the last StartComm's open did; a port name that names no device fails with ENOENT.
+    const serial::OpenResult& LastOpen() const { return lastOpen; }
     // Stops both threads (at most 10 s each) and closes the port; notifications not yet
     // handled are dropped. Nothing happens while the port is closed.
     void StopComm();
@@ -158,6 +160,7 @@ private:
     std::shared_ptr<serial::ReaderControl> readerControl;
     std::shared_ptr<serial::WriteQueue> writeQueue;
     std::filesystem::path portLinkFolder;
+    serial::OpenResult lastOpen;
     std::function<std::shared_ptr<serial::SerialDevice>()> deviceFactory;
     int dispatching = 0;
     // Expires with the component; the dispatch of a handler that destroyed it checks this.

@@ -51,25 +51,33 @@ SerialDevice::~SerialDevice()
     close();
 }
 
-bool SerialDevice::open(const std::filesystem::path& path)
+OpenResult SerialDevice::open(const std::filesystem::path& path)
 {
     close();
+    const auto failed = [&path](int error) {
+        std::error_code ignored;
+        const std::filesystem::path device = std::filesystem::canonical(path, ignored);
+        return OpenResult{error, device.empty() ? path : device};
+    };
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return failed(errno);
+    const auto closeAndFail = [&](int error) {
+        ::close(fd);
+        return failed(error);
+    };
     struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return closeAndFail(errno);
+    if (!S_ISCHR(st.st_mode))
+        return closeAndFail(ENOTTY);
     // flock catches another program of this kind even when we run as root, where
     // TIOCEXCL does not apply.
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0
-        || (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL)) {
-        ::close(fd);
-        return false;
-    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL))
+        return closeAndFail(errno);
     termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        ::close(fd);
-        return false;
-    }
+    if (tcgetattr(fd, &tio) != 0)
+        return closeAndFail(errno);
     cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_cflag &= ~CRTSCTS;
@@ -78,12 +86,10 @@ bool SerialDevice::open(const std::filesystem::path& path)
     tio.c_iflag &= ~(IGNPAR | IGNBRK | BRKINT | IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        ::close(fd);
-        return false;
-    }
+    if (tcsetattr(fd, TCSANOW, &tio) != 0)
+        return closeAndFail(errno);
     fd_ = fd;
-    return true;
+    return {0, path};
 }
 
 void SerialDevice::close()

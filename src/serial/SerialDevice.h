@@ -30,6 +30,15 @@ struct IoResult {
     int error = 0;
 };
 
+// What an open did: `error` is 0 when the device is open, else the system's error number of the
+// step that failed, with the device it tried (links followed where they resolve), so that a
+// failure can be explained without looking for the device again.
+struct OpenResult {
+    int error = 0;
+    std::filesystem::path device;
+    explicit operator bool() const { return error == 0; }
+};
+
 // The POSIX serial device: a raw 8-bit termios line opened exclusively. Everything the
 // worker threads need goes through here, so a test can replace the status queries.
 class SerialDevice {
@@ -41,7 +50,7 @@ public:
 
     // Opens a character device for reading and writing, refusing one that another
     // program holds. The line is left raw; the settings below refine it.
-    bool open(const std::filesystem::path& path);
+    OpenResult open(const std::filesystem::path& path);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }

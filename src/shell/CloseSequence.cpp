@@ -1,6 +1,7 @@
 #include "shell/CloseSequence.h"
 
 #include "common/AppError.h"
+#include "common/OperatorQuestions.h"
 #include "shell/ProgramData.h"
 
 #include <QFileInfo>
@@ -34,7 +35,7 @@ void saveDatabaseBeside(const ProgramData& data)
 
 } // namespace
 
-void closeDatabase(ProgramData& data, CloseQuestions& questions)
+void closeDatabase(ProgramData& data, OperatorQuestions& questions)
 {
     QString& fileName = data.config.DatabaseFileName;
     const QString& fallback = data.paths.DefaultDatabaseFileName;
@@ -50,7 +51,7 @@ void closeDatabase(ProgramData& data, CloseQuestions& questions)
         return;
     if (!questions.confirm(data.Messages[15] + u'?'))
         return;
-    const QString chosen = questions.saveDatabaseFileName(data.paths.DatabaseFolder, fileName);
+    const QString chosen = questions.fileToSave(data.paths.DatabaseFolder, fileName, OperatorQuestions::Replace::WithoutAsking);
     if (chosen.isEmpty()) {
         // Unlike the run order, which the configuration carries to the next start, the
         // database has no other copy: the close must not take the edits with it.
@@ -61,12 +62,13 @@ void closeDatabase(ProgramData& data, CloseQuestions& questions)
     SaveDatabase(data.Presets, fileName);
 }
 
-void closeRunOrder(ProgramData& data, CloseQuestions& questions)
+void closeRunOrder(ProgramData& data, OperatorQuestions& questions)
 {
     RunOrder& runOrder = data.runOrder;
     if (!runOrder.RunOrderChanged || !questions.confirm(data.Messages[28] + u'?'))
         return;
-    const QString chosen = questions.saveRunOrderFileName(data.paths.RunOrderFolder, data.config.RunOrderFileName);
+    const QString chosen = questions.fileToSave(data.paths.RunOrderFolder, data.config.RunOrderFileName,
+                                                OperatorQuestions::Replace::AfterAsking);
     if (chosen.isEmpty())
         return;
     data.config.RunOrderFileName = chosen;

@@ -1,13 +1,11 @@
 #include "shell/ConfMain.h"
 
 #include "config/Setup.h"
-#include "serial/PortPermission.h"
 #include "shell/HelpKey.h"
 #include "stand/StandWidgets.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QToolButton>
@@ -58,7 +56,7 @@ void TConferenceForm::FormCreate()
         Panel3->setText(controller_->Panel3());
     });
 
-    move(config.mainLeft, config.mainTop);
+    move(config.mainWindow.left, config.mainWindow.top);
 
     BasePanel = new QWidget(this);
     BasePanel->setObjectName(QStringLiteral("BasePanel"));
@@ -249,13 +247,11 @@ void TConferenceForm::LayoutControls()
     BasePanel->setGeometry(rect());
 }
 
-void TConferenceForm::ShowPortFailure(int portNumber)
+void TConferenceForm::ShowPortFailure(int portNumber, const QString& failure)
 {
     QString text = data_.Messages[16] + u' ' + QString::number(portNumber);
-    const std::string permission = serial::PortPermissionLine("COM" + std::to_string(portNumber),
-                                                              QFile::encodeName(data_.paths.DataFolder).toStdString());
-    if (!permission.empty())
-        text += u'\n' + QString::fromStdString(permission);
+    if (!failure.isEmpty())
+        text += u'\n' + failure;
     MessageBoxes::showCritical(this, text);
 }
 

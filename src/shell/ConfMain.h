@@ -9,6 +9,7 @@
 #include "stand/StandBoard.h"
 #include "stand/StandController.h"
 #include "stand/TakeHandler.h"
+#include "widgets/WindowQuestions.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -28,7 +29,7 @@ struct SetupSettings;
 
 // The main window: it owns the program's data, draws the stands from their board and
 // forwards the operator's input to the link cycle.
-class TConferenceForm : public QWidget, private CloseQuestions, private TakeHandler, private PrompterAnnouncer {
+class TConferenceForm : public QWidget, private TakeHandler, private PrompterAnnouncer {
     Q_OBJECT
 public:
     explicit TConferenceForm(const Paths& paths);
@@ -90,17 +91,14 @@ private:
 
     void ShowStand(int i);
     void LayoutControls();
-    void ShowPortFailure(int portNumber);
+    void ShowPortFailure(int portNumber, const QString& failure);
     QColor colour(StandColour role) const;
-
-    bool confirm(const QString& question) override;
-    QString saveDatabaseFileName(const QString& folder, const QString& proposed) override;
-    QString saveRunOrderFileName(const QString& folder, const QString& proposed) override;
 
     bool terminationRequested_ = false;
     bool unattended_ = false;
     bool closing_ = false;
     bool closed_ = false;
+    WindowQuestions closeQuestions_{this, WindowQuestions::Answers::YesNo};
 
     ProgramData data_;
     StandBoard board_;
@@ -114,7 +112,7 @@ private:
     QString showControlFailure_;
 
     QWidget* BasePanel = nullptr;
-    std::array<StandControls, StandLayout::StandCount> stands_{};
+    std::array<StandControls, StandCount> stands_{};
     QLabel* ActualHeightLabel = nullptr;
     QLabel* TargetHeightLabel = nullptr;
     QLabel* CurrentSpeakerLabel = nullptr;

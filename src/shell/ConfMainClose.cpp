@@ -4,8 +4,6 @@
 #include "database/ConfData.h"
 #include "runorder/ConfRun.h"
 #include "shell/ElevraApplication.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/OperatorDialogs.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
@@ -26,11 +24,10 @@ void TConferenceForm::FormCloseQuery()
 {
     const QScopedValueRollback closing(closing_, true);
     if (!unattended_) {
-        closeDatabase(data_, *this);
-        closeRunOrder(data_, *this);
+        closeDatabase(data_, closeQuestions_);
+        closeRunOrder(data_, closeQuestions_);
     }
-    data_.config.mainTop = y();
-    data_.config.mainLeft = x();
+    data_.config.mainWindow = {y(), x()};
     data_.runScreenLayout = runScreen_->Layout();
     data_.runScreenLayout.visible = RunOrderBtn->isChecked();
     data_.databaseLayout = dataScreen_->Layout();
@@ -58,30 +55,10 @@ void TConferenceForm::TerminationSignal()
         return;
     }
     unattended_ = true;
+    closeQuestions_.setUnattended(true);
     // A close waiting on a question goes on when its box is cancelled; otherwise (an error box
     // of a close that failed, say) the close is started again here.
     ElevraApplication::cancelModalWindows();
     if (!closing_)
         close();
-}
-
-bool TConferenceForm::confirm(const QString& question)
-{
-    if (unattended_)
-        return false;
-    return MessageBoxes::askYesNo(this, question);
-}
-
-QString TConferenceForm::saveDatabaseFileName(const QString& folder, const QString& proposed)
-{
-    if (unattended_)
-        return {};
-    return OperatorDialogs::AskFileToSave(this, folder, proposed, QFileDialog::DontConfirmOverwrite);
-}
-
-QString TConferenceForm::saveRunOrderFileName(const QString& folder, const QString& proposed)
-{
-    if (unattended_)
-        return {};
-    return OperatorDialogs::AskFileToSave(this, folder, proposed);
 }

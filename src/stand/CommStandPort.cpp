@@ -1,5 +1,7 @@
 #include "stand/CommStandPort.h"
 
+#include "serial/PortPermission.h"
+
 #include <QFile>
 
 namespace {
@@ -28,13 +30,15 @@ CommStandPort::CommStandPort(const QString& dataFolder)
     };
 }
 
-bool CommStandPort::StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs)
+StandPort::Opened CommStandPort::StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs)
 {
     Comms1.SetBaudRate(baudRateFor(baudRate));
     Comms1.SetDataBits(dataBitsFor(dataBits));
     Comms1.SetReadTimeout(static_cast<quint32>(readTimeoutMs));
     Comms1.CommPort = portName;
-    return Comms1.StartComm();
+    if (Comms1.StartComm())
+        return {true, {}};
+    return {false, QString::fromStdString(serial::PortPermissionLine(Comms1.LastOpen()))};
 }
 
 void CommStandPort::StopComm()

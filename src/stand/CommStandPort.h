@@ -8,7 +8,7 @@ class CommStandPort : public StandPort {
 public:
     explicit CommStandPort(const QString& dataFolder);
 
-    bool StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs) override;
+    Opened StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs) override;
     void StopComm() override;
     bool WriteCommData(const QByteArray& block) override;
 

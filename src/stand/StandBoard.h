@@ -73,8 +73,8 @@ private:
     void PlaceColumn(TStand& stand, int height);
 
     TStands Stands;
-    int standsDisplayed_ = StandLayout::StandCount;
+    int standsDisplayed_ = StandCount;
     QString currentSpeaker_;
-    StandLayout::RightHandLayout layout_ = StandLayout::LayoutControls(StandLayout::StandCount);
+    StandLayout::RightHandLayout layout_ = StandLayout::LayoutControls(StandCount);
     GlassDrag drag_;
 };

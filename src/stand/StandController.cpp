@@ -37,7 +37,7 @@ QString StandController::PortName() const
     return QStringLiteral("COM") + QString::number(comPortNumber_);
 }
 
-bool StandController::OpenPort()
+StandPort::Opened StandController::OpenPort()
 {
     return port_.StartComm(PortName(), BaudRate, DataBits, ReadTimeout);
 }
@@ -47,10 +47,10 @@ void StandController::StartComms(bool p_message)
     retryTime_.stop();
     // A failure raised while opening leaves CommsOpen as it was.
     try {
-        const bool opened = OpenPort();
-        SetCommsOpen(opened);
-        if (!opened && p_message)
-            emit commsFailed(comPortNumber_);
+        const StandPort::Opened port = OpenPort();
+        SetCommsOpen(port.opened);
+        if (!port.opened && p_message)
+            emit commsFailed(comPortNumber_, port.failure);
     } catch (...) {
         failures_.Report(QStringLiteral("opening ") + PortName());
     }
@@ -72,10 +72,10 @@ void StandController::Comms1ReceiveError()
     try {
         port_.StopComm();
         QCoreApplication::processEvents();
-        const bool opened = OpenPort();
-        SetCommsOpen(opened);
-        if (!opened)
-            emit commsFailed(comPortNumber_);
+        const StandPort::Opened port = OpenPort();
+        SetCommsOpen(port.opened);
+        if (!port.opened)
+            emit commsFailed(comPortNumber_, port.failure);
     } catch (...) {
         failures_.Report(QStringLiteral("reopening %1 after a line error").arg(PortName()));
     }
@@ -91,7 +91,7 @@ void StandController::Comms1Hangup()
 void StandController::RetryTimeTimer()
 {
     try {
-        if (!OpenPort())
+        if (!OpenPort().opened)
             return;
     } catch (...) {
         failures_.Report(QStringLiteral("reopening %1 after a hang-up").arg(PortName()));
@@ -204,7 +204,7 @@ void StandController::ProcessReply()
 {
     const TCommData& reply = parser_.Reply();
     const int height = StandFrames::DecodeHeight(reply.data, scaleFactor_);
-    if (reply.address < StandLayout::StandCount) {
+    if (reply.address < StandCount) {
         const int n = reply.address;
         queryTime_.stop();
         board_.SetActual(n, height);
@@ -220,7 +220,7 @@ void StandController::ProcessReply()
 void StandController::Nudge(int step)
 {
     const int s = nudgeStand_;
-    if (s < 0 || s >= StandLayout::StandCount)
+    if (s < 0 || s >= StandCount)
         return;
     const int target = board_.Stand(s).actual + step;
     if (target < 0 || target > 99)
@@ -273,9 +273,22 @@ void StandController::NudgeDownBtnClick(int stand)
     pendingCommand_ = pcNudgeDown;
 }
 
+void StandController::TakeHeights(const StandHeights& heights, const QString& speaker, TakeShows shows)
+{
+    for (int n = 0; n < board_.StandsDisplayed() && n < StandCount; ++n) {
+        const int height = heights[static_cast<size_t>(n)];
+        if (shows == TakeShows::TargetsAndData)
+            SetDataText(n, QString::number(height));
+        StoreTarget(n, height);
+        SetTargetHeight(n);
+        SendHeightCommand(n);
+    }
+    SetCurrentSpeaker(speaker);
+}
+
 void StandController::SendHeightCommand(int n)
 {
-    if (n < 0 || n >= StandLayout::StandCount)
+    if (n < 0 || n >= StandCount)
         return;
     const QString frame = StandFrames::HeightFrame(n + 1, board_.ReadTargetHeight(n + 1), scaleFactor_);
     Write(frame);

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "common/StandCount.h"
 #include "stand/FailureLog.h"
 #include "stand/ReplyParser.h"
 #include "stand/StandBoard.h"
+#include "stand/StandPort.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class StandPort;
 class TakeHandler;
 
 // The one command waiting for the next link cycle. Other windows set 6 to 8.
@@ -105,18 +106,24 @@ public:
     void SetCurrentSpeaker(const QString& text) { board_.SetCurrentSpeaker(text); }
     void SetDataText(int n, const QString& text) { board_.SetDataText(n, text); }
 
+    // What a take shows besides the targets: the run order shows the heights in the data panels too.
+    enum class TakeShows { Targets, TargetsAndData };
+    // The take of the database and run order windows: for each displayed stand in ascending order
+    // the target is stored, shown and sent; then the current speaker panel shows `speaker`.
+    void TakeHeights(const StandHeights& heights, const QString& speaker, TakeShows shows = TakeShows::Targets);
+
     void SendCommandToAll(QChar letter);
 
 signals:
     void commsOpenChanged(bool open);
     // The port did not open; the window shows message 16, a blank and the number.
-    void commsFailed(int portNumber);
+    void commsFailed(int portNumber, const QString& failure);
     void diagnosticPanelsChanged();
     // The cycle has just carried out this pending command.
     void commandCarriedOut(quint8 command);
 
 private:
-    bool OpenPort();
+    StandPort::Opened OpenPort();
     QString PortName() const;
     void SetCommsOpen(bool open);
     void Write(const QString& frame);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/StandCount.h"
+
 #include <QPoint>
 #include <QRect>
 
@@ -7,7 +9,6 @@
 // on the top edge of its base panel.
 namespace StandLayout {
 
-inline constexpr int StandCount = 8;
 inline constexpr int StandPitch = 48;
 inline constexpr int ClientHeight = 373;
 

@@ -10,8 +10,14 @@
 class StandPort {
 public:
     virtual ~StandPort() = default;
-    // False when the port does not open.
-    virtual bool StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs) = 0;
+    // What StartComm did: opened, or not with a line for the operator on why (empty when there
+    // is nothing to add to the failure message).
+    struct Opened {
+        bool opened = false;
+        QString failure;
+    };
+
+    virtual Opened StartComm(const QString& portName, int baudRate, int dataBits, int readTimeoutMs) = 0;
     virtual void StopComm() = 0;
     virtual bool WriteCommData(const QByteArray& block) = 0;
 

@@ -21,4 +21,4 @@ struct TStand {
     int columnHeight = 0;
 };
 
-using TStands = std::array<TStand, StandLayout::StandCount>;
+using TStands = std::array<TStand, StandCount>;

@@ -1,9 +1,7 @@
 #pragma once
 
-// The takes of the database and run order windows, called from inside the link cycle.
-// For every displayed stand in ascending order they store the target
-// (StandController::StoreTarget), show it (SetTargetHeight) and send it
-// (SendHeightCommand), then set the current speaker.
+// The takes of the database and run order windows, called from inside the link cycle. Each
+// carries out StandController::TakeHeights with the heights of the speaker it takes.
 class TakeHandler {
 public:
     virtual ~TakeHandler() = default;

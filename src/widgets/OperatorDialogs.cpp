@@ -3,7 +3,7 @@
 
 namespace OperatorDialogs {
 
-QString AskFileToOpen(QWidget* parent, const QString& folder)
+QString askFileToOpen(QWidget* parent, const QString& folder)
 {
     QFileDialog dialog(parent, QString(), folder, QStringLiteral("All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -12,7 +12,7 @@ QString AskFileToOpen(QWidget* parent, const QString& folder)
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
-QString AskFileToSave(QWidget* parent, const QString& folder, const QString& proposed, QFileDialog::Options options)
+QString askFileToSave(QWidget* parent, const QString& folder, const QString& proposed, QFileDialog::Options options)
 {
     QFileDialog dialog(parent, QString(), folder, QStringLiteral("All Files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

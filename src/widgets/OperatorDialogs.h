@@ -9,10 +9,10 @@ class QWidget;
 namespace OperatorDialogs {
 
 // A file to read in `folder`, which need not exist; empty when cancelled.
-QString AskFileToOpen(QWidget* parent, const QString& folder);
+QString askFileToOpen(QWidget* parent, const QString& folder);
 // A file to write in `folder`, proposing `proposed`, with `options` besides the non-native
 // dialog; empty when cancelled.
-QString AskFileToSave(QWidget* parent, const QString& folder, const QString& proposed,
+QString askFileToSave(QWidget* parent, const QString& folder, const QString& proposed,
                       QFileDialog::Options options = {});
 
 } // namespace OperatorDialogs

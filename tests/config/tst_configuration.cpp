@@ -26,8 +26,8 @@ void TestConfiguration::emptyFileGivesDefaults()
 {
     writeBytes(ini(), "");
     const Configuration c = RetrieveConfiguration(ini(), defaultDb);
-    QCOMPARE(c.mainTop, 100);
-    QCOMPARE(c.mainLeft, 100);
+    QCOMPARE(c.mainWindow.top, 100);
+    QCOMPARE(c.mainWindow.left, 100);
     QCOMPARE(c.StandsDisplayed, 8);
     QCOMPARE(c.ComPortNumber, 1);
     QCOMPARE(c.SerialHandControl, true);
@@ -112,7 +112,7 @@ void TestConfiguration::existingFileKeepsKeyPlacesAndMovesRunOrderToEnd()
                       "Database Filename=/x.db\r\n");
     ConfigurationSnapshot s;
     s.settings = RetrieveConfiguration(ini(), defaultDb);
-    s.settings.mainTop = 7;
+    s.settings.mainWindow.top = 7;
     s.runOrder = RetrieveRunOrderList(ini());
     s.runOrder.append("4");
     SaveConfiguration(ini(), s);

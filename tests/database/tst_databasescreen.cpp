@@ -1,5 +1,5 @@
 #include "ControllerRig.h"
-#include "database/DatabaseDialogs.h"
+#include "ScriptedQuestions.h"
 #include "database/DatabaseScreen.h"
 
 #include <QTemporaryDir>
@@ -7,18 +7,9 @@
 
 namespace {
 
-struct ScriptedDialogs : DatabaseDialogs {
-    QStringList failures;
-    QString fileName;
-    bool Confirm(const QString&) override { return true; }
-    QString OpenDatabaseDialog(const QString&) override { return fileName; }
-    QString SaveDatabaseDialog(const QString&, const QString&) override { return fileName; }
-    void ShowFailure(const QString& text) override { failures << text; }
-};
-
 // The database window's state over the controller rig.
 struct Rig : ControllerRig {
-    ScriptedDialogs dialogs;
+    ScriptedQuestions dialogs;
     DatabaseScreen screen{DatabaseScreenLinks{presets, config, "/nowhere", controller, Message, announcer}, dialogs};
 
     explicit Rig(int standsDisplayed) : ControllerRig(standsDisplayed)

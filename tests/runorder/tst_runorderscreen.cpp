@@ -1,7 +1,7 @@
 #include "ControllerRig.h"
+#include "ScriptedQuestions.h"
 #include "TestFiles.h"
 #include "database/VantoraDragDrop.h"
-#include "runorder/RunOrderDialogs.h"
 #include "runorder/RunOrderScreen.h"
 
 #include <QMimeData>
@@ -13,25 +13,10 @@
 
 namespace {
 
-struct ScriptedDialogs : RunOrderDialogs {
-    QStringList questions;
-    QStringList failures;
-    bool answer = true;
-    QString fileName;
-    bool Confirm(const QString& question) override
-    {
-        questions << question;
-        return answer;
-    }
-    QString OpenRunOrderDialog(const QString&) override { return fileName; }
-    QString SaveRunOrderDialog(const QString&, const QString&) override { return fileName; }
-    void ShowFailure(const QString& text) override { failures << text; }
-};
-
 // The run order window's state over the controller rig.
 struct Rig : ControllerRig {
     RunOrder runOrder;
-    ScriptedDialogs dialogs;
+    ScriptedQuestions dialogs;
     std::unique_ptr<RunOrderScreen> screen;
 
     Rig(const QStringList& entries, int standsDisplayed = 8) : ControllerRig(standsDisplayed)

@@ -2,11 +2,13 @@
 
 #include "serial/Comm32.h"
 #include "serial/CommRecorder.h"
+#include "serial/PortPermission.h"
 #include "serial/PtyFarEnd.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/file.h>
@@ -130,6 +132,7 @@ private slots:
         comm.CommPort = port;
         comm.setPortLinkFolder(dir.path().toStdString());
         QVERIFY(!comm.StartComm());
+        QCOMPARE(comm.LastOpen().error, ENOENT);
         QVERIFY(!comm.isOpen());
         QVERIFY(!comm.WriteCommData("x", 1));
         comm.StopComm();
@@ -194,9 +197,14 @@ private slots:
         TComm32 comm;
         aimAt(comm, far);
         QVERIFY(!comm.StartComm());
+        // Busy, which is not a matter of permissions: the failure names the device, links followed.
+        QCOMPARE(comm.LastOpen().error, EWOULDBLOCK);
+        QCOMPARE(comm.LastOpen().device, std::filesystem::canonical(far.slavePath()));
+        QCOMPARE(serial::PortPermissionLine(comm.LastOpen()), std::string());
         QVERIFY(!comm.WriteCommData("x", 1));
         ::close(other);
         QVERIFY(comm.StartComm());
+        QVERIFY(bool(comm.LastOpen()));
     }
 
     void aSecondComponentCannotOpenAHeldPort()

@@ -19,7 +19,7 @@ public:
     int readTimeoutMs = 0;
     QList<QByteArray> written;
 
-    bool StartComm(const QString& name, int baud, int bits, int timeoutMs) override
+    Opened StartComm(const QString& name, int baud, int bits, int timeoutMs) override
     {
         ++starts;
         if (throwOnStart)
@@ -28,7 +28,7 @@ public:
         baudRate = baud;
         dataBits = bits;
         readTimeoutMs = timeoutMs;
-        return opens;
+        return {opens, {}};
     }
     void StopComm() override { ++stops; }
     bool WriteCommData(const QByteArray& block) override

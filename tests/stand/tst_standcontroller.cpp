@@ -31,12 +31,9 @@ public:
         calls << "run order";
         if (!link)
             return;
-        for (int i = 0; i < link->Board().StandsDisplayed(); ++i) {
-            link->StoreTarget(i, 20);
-            link->SetTargetHeight(i);
-            link->SendHeightCommand(i);
-        }
-        link->SetCurrentSpeaker(QStringLiteral("2 : Somebody"));
+        StandHeights heights;
+        heights.fill(20);
+        link->TakeHeights(heights, QStringLiteral("2 : Somebody"));
     }
 };
 
