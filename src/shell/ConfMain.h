@@ -10,6 +10,7 @@
 #include "StandController.h"
 #include "TakeHandler.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -106,7 +107,7 @@ private:
     StandBoard board_;
     CommStandPort port_;
     std::unique_ptr<StandController> controller_;
-    PrompterClient prompterLink_{data_.config};
+    PrompterClient prompterLink_{data_.config, QFile::encodeName(data_.paths.IniFileName).toStdString()};
     TConfRunScreen* runScreen_ = nullptr;
     TConfDataScreen* dataScreen_ = nullptr;
     QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
