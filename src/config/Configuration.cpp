@@ -36,6 +36,7 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
     osc.ListenPort = ini.ReadInteger(ShowControl, "OSC Listen Port", osc.ListenPort);
     osc.FeedbackHost = ini.ReadString(ShowControl, "OSC Feedback Host", osc.FeedbackHost);
     osc.FeedbackPort = ini.ReadString(ShowControl, "OSC Feedback Port", osc.FeedbackPort);
+    osc.AllowedSenders = ini.ReadString(ShowControl, "OSC Allowed Senders", osc.AllowedSenders);
     return c;
 }
 
@@ -111,6 +112,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteInteger(ShowControl, "OSC Listen Port", c.ShowControl.ListenPort);
     ini.WriteString(ShowControl, "OSC Feedback Host", c.ShowControl.FeedbackHost);
     ini.WriteString(ShowControl, "OSC Feedback Port", c.ShowControl.FeedbackPort);
+    ini.WriteString(ShowControl, "OSC Allowed Senders", c.ShowControl.AllowedSenders);
 
     ini.EraseSection(RunOrder);
     for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)
