@@ -88,6 +88,9 @@ std::filesystem::path nativePath(const QString& path)
 }
 
 const QByteArray ByteOrderMark("\xEF\xBB\xBF");
+// Shared by every line that ends so, rather than one copy per line.
+const QByteArray Lf("\n");
+const QByteArray CrLf("\r\n");
 
 } // namespace
 
@@ -101,7 +104,7 @@ IniFile::IniFile(QString path) : path_(std::move(path))
         content.remove(0, ByteOrderMark.size());
     }
     const qsizetype firstLf = content.indexOf('\n');
-    lineEnd_ = (firstLf > 0 && content[firstLf - 1] == '\r') ? QByteArray("\r\n") : QByteArray("\n");
+    lineEnd_ = (firstLf > 0 && content[firstLf - 1] == '\r') ? CrLf : Lf;
     finalLineEnd_ = content.isEmpty() || content.endsWith('\n');
     sections_.emplace_back();
     for (qsizetype start = 0; start < content.size();) {
@@ -111,8 +114,8 @@ IniFile::IniFile(QString path) : path_(std::move(path))
             line.bytes = content.sliced(start);
             start = content.size();
         } else {
-            const qsizetype end = (lf > start && content[lf - 1] == '\r') ? lf - 1 : lf;
-            line = Line{content.sliced(start, end - start), content.sliced(end, lf + 1 - end)};
+            const bool cr = lf > start && content[lf - 1] == '\r';
+            line = Line{content.sliced(start, lf - start - (cr ? 1 : 0)), cr ? CrLf : Lf};
             start = lf + 1;
         }
         if (QByteArrayView name; sectionName(line.bytes, name))
@@ -221,14 +224,15 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     const QByteArray storedValue = stored(value);
-    const QByteArray keyLine = key.toUtf8() + '=' + storedValue;
+    const QByteArray keyBytes = key.toUtf8();
+    const QByteArray keyLine = keyBytes + '=' + storedValue;
 
     prepareChange();
     Section* found = findSection(section);
     if (!found) {
         addSection(Line{'[' + section.toUtf8() + ']', {}});
         addLine(sections_.back(), 0, Line{keyLine, {}});
-    } else if (const auto existing = found->keys.find(folded(key.toUtf8())); existing != found->keys.end()) {
+    } else if (const auto existing = found->keys.find(folded(keyBytes)); existing != found->keys.end()) {
         // The stored spelling of the key and the blanks after "=" stay.
         QByteArray& bytes = found->lines[existing->second].bytes;
         qsizetype valueStart = bytes.indexOf('=') + 1;
