@@ -10,6 +10,12 @@ const QString Database = QStringLiteral("Database");
 const QString RunScreen = QStringLiteral("Run Screen");
 const QString RunOrder = QStringLiteral("Run Order");
 const QString ShowControl = QStringLiteral("Show Control");
+
+// "R" and the entry's number; called once per entry of a run order that may be long.
+QString runOrderKey(qsizetype i)
+{
+    return QLatin1Char('R') + QString::number(i);
+}
 } // namespace
 
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
@@ -73,7 +79,7 @@ QStringList RetrieveRunOrderList(const QString& iniFileName)
     const IniFile ini(iniFileName);
     QStringList list;
     for (int i = 0;; ++i) {
-        const QString entry = ini.ReadString(RunOrder, QStringLiteral("R%1").arg(i), QStringLiteral("X"));
+        const QString entry = ini.ReadString(RunOrder, runOrderKey(i), QStringLiteral("X"));
         if (entry == QLatin1String("X"))
             return list;
         list.append(entry);
@@ -116,7 +122,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
 
     ini.EraseSection(RunOrder);
     for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)
-        ini.WriteString(RunOrder, QStringLiteral("R%1").arg(i), snapshot.runOrder[i]);
+        ini.WriteString(RunOrder, runOrderKey(i), snapshot.runOrder[i]);
 
     for (size_t i = 0; i < db.columns.size(); ++i)
         ini.WriteInteger(Database, QStringLiteral("C%1").arg(i), db.columns[i]);

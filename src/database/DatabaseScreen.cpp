@@ -2,13 +2,13 @@
 
 #include "AppError.h"
 #include "DatabaseDialogs.h"
+#include "IniFile.h"
 #include "PrompterAnnouncer.h"
 #include "StandController.h"
 #include "StandFrames.h"
 #include "Trim.h"
 #include "VantoraDragDrop.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -209,10 +209,10 @@ void DatabaseScreen::RetrieveBtnClick()
     const QString chosen = dialogs_.OpenDatabaseDialog(links_.databaseFolder);
     if (chosen.isEmpty())
         return;
-    // A name that exists but cannot be read would otherwise leave a half-read table under a
-    // name that the close then offers to overwrite.
+    // A name that exists but cannot be read (or is refused: too large, through an untrusted
+    // link) would otherwise leave a table under a name it did not come from.
     const QFileInfo info(chosen);
-    if (info.exists() && !(info.isFile() && QFile(chosen).open(QIODevice::ReadOnly))) {
+    if (info.exists() && !(info.isFile() && IniFile(chosen).readable())) {
         dialogs_.ShowFailure(QStringLiteral("Unable to read ") + chosen);
         return;
     }
