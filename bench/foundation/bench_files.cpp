@@ -1,5 +1,6 @@
 // Times the whole-file writes of the close: the speaker database into a fresh and into an
-// existing file, and the configuration. Prints the median of several runs of each.
+// existing file, and the configuration; and a long run order in the configuration, read at start
+// and saved at close. Prints the median of several runs of each.
 #include "config/Configuration.h"
 #include "database/SpeakerDatabase.h"
 
@@ -56,8 +57,23 @@ int main(int argc, char** argv)
     const double config = medianMs(runs, [&](int i) { snapshot.settings.mainWindow.top = i; },
                                    [&](int) { SaveConfiguration(ini, snapshot); });
 
+    ConfigurationSnapshot longRun = snapshot;
+    longRun.runOrder.clear();
+    for (int i = 0; i < 10000; ++i)
+        longRun.runOrder.append(QString::number(i % PresetCount));
+    const QString longIni = dir.filePath("long.ini");
+    constexpr int longRuns = 5;
+    const double longSave = medianMs(longRuns, [&](int i) { longRun.settings.mainWindow.top = i; },
+                                     [&](int) { SaveConfiguration(longIni, longRun); });
+    qsizetype readBack = 0;
+    const double longRead = medianMs(longRuns, [](int) {}, [&](int) { readBack = RetrieveRunOrderList(longIni).size(); });
+    if (readBack != longRun.runOrder.size())
+        std::fprintf(stderr, "the run order read back holds %lld entries\n", static_cast<long long>(readBack));
+
     std::printf("SaveDatabase, 50 entries, fresh file:     %8.2f ms (median of %d; target <= 100)\n", fresh, runs);
     std::printf("SaveDatabase, 50 entries, existing file:  %8.2f ms (median of %d; target <= 100)\n", existing, runs);
     std::printf("SaveConfiguration, 40 run order entries:  %8.2f ms (median of %d; target <= 100)\n", config, runs);
+    std::printf("RetrieveRunOrderList, 10000 entries:      %8.2f ms (median of %d; target < 50)\n", longRead, longRuns);
+    std::printf("SaveConfiguration, 10000 run order entries: %6.2f ms (median of %d; target < 50)\n", longSave, longRuns);
     return 0;
 }

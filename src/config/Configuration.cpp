@@ -39,6 +39,11 @@ void WritePlaceAndSize(IniFile& ini, const QString& section, const WindowGeometr
     ini.WriteInteger(section, "Height", geometry.height);
 }
 
+// "R" and the entry's number; called once per entry of a run order that may be long.
+QString runOrderKey(qsizetype i)
+{
+    return QLatin1Char('R') + QString::number(i);
+}
 } // namespace
 
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
@@ -64,6 +69,7 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
     osc.ListenPort = ini.ReadInteger(ShowControl, "OSC Listen Port", osc.ListenPort);
     osc.FeedbackHost = ini.ReadString(ShowControl, "OSC Feedback Host", osc.FeedbackHost);
     osc.FeedbackPort = ini.ReadString(ShowControl, "OSC Feedback Port", osc.FeedbackPort);
+    osc.AllowedSenders = ini.ReadString(ShowControl, "OSC Allowed Senders", osc.AllowedSenders);
     return c;
 }
 
@@ -92,7 +98,7 @@ QStringList RetrieveRunOrderList(const QString& iniFileName)
     const IniFile ini(iniFileName);
     QStringList list;
     for (int i = 0;; ++i) {
-        const QString entry = ini.ReadString(RunOrder, QStringLiteral("R%1").arg(i), QStringLiteral("X"));
+        const QString entry = ini.ReadString(RunOrder, runOrderKey(i), QStringLiteral("X"));
         if (entry == QLatin1String("X"))
             return list;
         list.append(entry);
@@ -127,10 +133,11 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteInteger(ShowControl, "OSC Listen Port", c.ShowControl.ListenPort);
     ini.WriteString(ShowControl, "OSC Feedback Host", c.ShowControl.FeedbackHost);
     ini.WriteString(ShowControl, "OSC Feedback Port", c.ShowControl.FeedbackPort);
+    ini.WriteString(ShowControl, "OSC Allowed Senders", c.ShowControl.AllowedSenders);
 
     ini.EraseSection(RunOrder);
     for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)
-        ini.WriteString(RunOrder, QStringLiteral("R%1").arg(i), snapshot.runOrder[i]);
+        ini.WriteString(RunOrder, runOrderKey(i), snapshot.runOrder[i]);
 
     for (size_t i = 0; i < db.columns.size(); ++i)
         ini.WriteInteger(Database, QStringLiteral("C%1").arg(i), db.columns[i]);

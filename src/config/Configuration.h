@@ -19,13 +19,14 @@ struct DatabaseLayout : WindowGeometry {
 };
 
 // The section "Show Control": OSC from a control surface. An empty feedback host or port is
-// taken from the sender of the last message.
+// taken from the sender of the last message; only the allowed senders are obeyed.
 struct ShowControlSettings {
     bool Enabled = false;
     QString ListenAddress = QStringLiteral("127.0.0.1");
     int ListenPort = 9030;
     QString FeedbackHost;
     QString FeedbackPort;
+    QString AllowedSenders = QStringLiteral("127.0.0.1, ::1");
 };
 
 // The settings that live from start to close; read once, written once.

@@ -1,9 +1,13 @@
 #include "config/IniFile.h"
 
 #include "common/AppError.h"
+#include "common/TrustedPath.h"
 #include "common/WholeFileWrite.h"
 
 #include <QFile>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -18,10 +22,15 @@ QByteArrayView trimmedBlanks(QByteArrayView text)
     return text.sliced(begin, end - begin);
 }
 
-// Names are ASCII in every file this program writes; letters beyond ASCII match exactly.
-bool sameName(QByteArrayView stored, QByteArrayView wanted)
+// Names are compared without regard to case. They are ASCII in every file this program writes;
+// letters beyond ASCII match exactly.
+QByteArray folded(QByteArrayView name)
 {
-    return stored.size() == wanted.size() && qstrnicmp(stored.data(), stored.size(), wanted.data(), wanted.size()) == 0;
+    QByteArray text = name.toByteArray();
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 // The name of a "[name]" line, or false for any other line.
@@ -79,78 +88,91 @@ std::filesystem::path nativePath(const QString& path)
 }
 
 const QByteArray ByteOrderMark("\xEF\xBB\xBF");
+// Shared by every line that ends so, rather than one copy per line.
+const QByteArray Lf("\n");
+const QByteArray CrLf("\r\n");
 
 } // namespace
 
 IniFile::IniFile(QString path) : path_(std::move(path))
 {
-    QFile file(path_);
-    QByteArray content;
-    if (file.open(QIODevice::ReadOnly))
-        content = file.readAll();
-    else
-        readable_ = !file.exists();
+    std::string read;
+    readable_ = readTrustedFile(nativePath(path_), read) != FileRead::Refused;
+    QByteArray content = QByteArray::fromStdString(read);
     if (content.startsWith(ByteOrderMark)) {
         byteOrderMark_ = true;
         content.remove(0, ByteOrderMark.size());
     }
     const qsizetype firstLf = content.indexOf('\n');
-    lineEnd_ = (firstLf > 0 && content[firstLf - 1] == '\r') ? QByteArray("\r\n") : QByteArray("\n");
+    lineEnd_ = (firstLf > 0 && content[firstLf - 1] == '\r') ? CrLf : Lf;
     finalLineEnd_ = content.isEmpty() || content.endsWith('\n');
+    sections_.emplace_back();
     for (qsizetype start = 0; start < content.size();) {
         const qsizetype lf = content.indexOf('\n', start);
+        Line line;
         if (lf < 0) {
-            lines_.push_back(Line{content.sliced(start), {}});
-            break;
+            line.bytes = content.sliced(start);
+            start = content.size();
+        } else {
+            const bool cr = lf > start && content[lf - 1] == '\r';
+            line = Line{content.sliced(start, lf - start - (cr ? 1 : 0)), cr ? CrLf : Lf};
+            start = lf + 1;
         }
-        const qsizetype end = (lf > start && content[lf - 1] == '\r') ? lf - 1 : lf;
-        lines_.push_back(Line{content.sliced(start, end - start), content.sliced(end, lf + 1 - end)});
-        start = lf + 1;
+        if (QByteArrayView name; sectionName(line.bytes, name))
+            addSection(std::move(line));
+        else
+            addLine(sections_.back(), sections_.back().lines.size(), std::move(line));
     }
 }
 
-int IniFile::findSection(const Lines& lines, const QString& section)
+const IniFile::Section* IniFile::findSection(const QString& section) const
 {
-    const QByteArray wanted = section.toUtf8();
-    QByteArrayView name;
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (sectionName(lines[i].bytes, name) && sameName(name, wanted))
-            return static_cast<int>(i);
-    return -1;
+    const auto found = sectionIndex_.find(folded(section.toUtf8()));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
-int IniFile::sectionEnd(const Lines& lines, int headerLine)
+IniFile::Section* IniFile::findSection(const QString& section)
 {
-    QByteArrayView name;
-    size_t i = static_cast<size_t>(headerLine) + 1;
-    while (i < lines.size() && !sectionName(lines[i].bytes, name))
-        ++i;
-    return static_cast<int>(i);
+    return const_cast<Section*>(std::as_const(*this).findSection(section));
 }
 
-int IniFile::findKey(const Lines& lines, int headerLine, const QString& key)
+void IniFile::addSection(Line header)
 {
-    const QByteArray wanted = key.toUtf8();
+    QByteArrayView name;
+    sectionName(header.bytes, name);
+    QByteArray key = folded(name);
+    sectionIndex_.try_emplace(key, sections_.size());
+    sections_.push_back(Section{std::move(header), std::move(key), {}, {}});
+}
+
+// Only blank lines may follow `at`, or the index of the keys after it would be off by one.
+void IniFile::addLine(Section& section, size_t at, Line line)
+{
     QByteArrayView name;
     QByteArrayView value;
-    const int end = sectionEnd(lines, headerLine);
-    for (int i = headerLine + 1; i < end; ++i)
-        if (keyName(lines[static_cast<size_t>(i)].bytes, name, value) && sameName(name, wanted))
-            return i;
-    return -1;
+    if (keyName(line.bytes, name, value))
+        section.keys.try_emplace(folded(name), at);
+    section.lines.insert(section.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+void IniFile::indexSections()
+{
+    sectionIndex_.clear();
+    for (size_t i = 1; i < sections_.size(); ++i)
+        sectionIndex_.try_emplace(sections_[i].name, i);
 }
 
 bool IniFile::findValue(const QString& section, const QString& key, QString& value) const
 {
-    const int header = findSection(lines_, section);
-    if (header < 0)
+    const Section* found = findSection(section);
+    if (!found)
         return false;
-    const int line = findKey(lines_, header, key);
-    if (line < 0)
+    const auto line = found->keys.find(folded(key.toUtf8()));
+    if (line == found->keys.end())
         return false;
     QByteArrayView name;
     QByteArrayView bytes;
-    keyName(lines_[static_cast<size_t>(line)].bytes, name, bytes);
+    keyName(found->lines[line->second].bytes, name, bytes);
     value = QString::fromUtf8(unquoted(bytes)).left(MaxValueLength);
     return true;
 }
@@ -202,27 +224,27 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool defaultV
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     const QByteArray storedValue = stored(value);
-    const QByteArray keyLine = key.toUtf8() + '=' + storedValue;
+    const QByteArray keyBytes = key.toUtf8();
+    const QByteArray keyLine = keyBytes + '=' + storedValue;
 
     prepareChange();
-    Lines& lines = lines_;
-    const int header = findSection(lines, section);
-    if (header < 0) {
-        lines.push_back(Line{'[' + section.toUtf8() + ']', {}});
-        lines.push_back(Line{keyLine, {}});
-    } else if (const int existing = findKey(lines, header, key); existing >= 0) {
+    Section* found = findSection(section);
+    if (!found) {
+        addSection(Line{'[' + section.toUtf8() + ']', {}});
+        addLine(sections_.back(), 0, Line{keyLine, {}});
+    } else if (const auto existing = found->keys.find(folded(keyBytes)); existing != found->keys.end()) {
         // The stored spelling of the key and the blanks after "=" stay.
-        QByteArray& bytes = lines[static_cast<size_t>(existing)].bytes;
+        QByteArray& bytes = found->lines[existing->second].bytes;
         qsizetype valueStart = bytes.indexOf('=') + 1;
         while (valueStart < bytes.size() && (bytes[valueStart] == ' ' || bytes[valueStart] == '\t'))
             ++valueStart;
         bytes = bytes.left(valueStart) + storedValue;
     } else {
         // After the section's last non-blank line, so blank separators stay between sections.
-        int insertAt = sectionEnd(lines, header);
-        while (insertAt - 1 > header && trimmedBlanks(lines[static_cast<size_t>(insertAt - 1)].bytes).isEmpty())
+        size_t insertAt = found->lines.size();
+        while (insertAt > 0 && trimmedBlanks(found->lines[insertAt - 1].bytes).isEmpty())
             --insertAt;
-        lines.insert(lines.begin() + insertAt, Line{keyLine, {}});
+        addLine(*found, insertAt, Line{keyLine, {}});
     }
 }
 
@@ -238,12 +260,14 @@ void IniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 void IniFile::EraseSection(const QString& section)
 {
-    if (findSection(lines_, section) < 0)
+    const QByteArray name = folded(section.toUtf8());
+    if (!sectionIndex_.contains(name))
         return;
     prepareChange();
     // Duplicates go too, or their keys would surface as the section's.
-    for (int header = findSection(lines_, section); header >= 0; header = findSection(lines_, section))
-        lines_.erase(lines_.begin() + header, lines_.begin() + sectionEnd(lines_, header));
+    sections_.erase(std::remove_if(sections_.begin() + 1, sections_.end(), [&](const Section& s) { return s.name == name; }),
+                    sections_.end());
+    indexSections();
 }
 
 void IniFile::checkWritable() const
@@ -255,18 +279,30 @@ void IniFile::checkWritable() const
 
 void IniFile::prepareChange()
 {
-    checkWritable();
+    // Once a batch: UpdateFile looks again before it writes.
+    if (!changed_)
+        checkWritable();
     changed_ = true;
 }
 
 QByteArray IniFile::content() const
 {
     QByteArray bytes = byteOrderMark_ ? ByteOrderMark : QByteArray();
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        bytes += lines_[i].bytes;
-        if (i + 1 < lines_.size() || finalLineEnd_)
-            bytes += lines_[i].end.isEmpty() ? lineEnd_ : lines_[i].end;
+    qsizetype lastEnd = 0;
+    const auto put = [&](const Line& line) {
+        const QByteArray& end = line.end.isEmpty() ? lineEnd_ : line.end;
+        bytes += line.bytes;
+        bytes += end;
+        lastEnd = end.size();
+    };
+    for (size_t i = 0; i < sections_.size(); ++i) {
+        if (i > 0)
+            put(sections_[i].header);
+        for (const Line& line : sections_[i].lines)
+            put(line);
     }
+    if (!finalLineEnd_)
+        bytes.chop(lastEnd);
     return bytes;
 }
 

@@ -3,12 +3,12 @@
 #include "common/AppError.h"
 #include "common/OperatorQuestions.h"
 #include "common/Trim.h"
+#include "config/IniFile.h"
 #include "database/VantoraDragDrop.h"
 #include "stand/PrompterAnnouncer.h"
 #include "stand/StandController.h"
 #include "stand/StandFrames.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -202,10 +202,10 @@ void DatabaseScreen::RetrieveBtnClick()
     const QString chosen = questions_.fileToOpen(links_.databaseFolder);
     if (chosen.isEmpty())
         return;
-    // A name that exists but cannot be read would otherwise leave a half-read table under a
-    // name that the close then offers to overwrite.
+    // A name that exists but cannot be read (or is refused: too large, through an untrusted
+    // link) would otherwise leave a table under a name it did not come from.
     const QFileInfo info(chosen);
-    if (info.exists() && !(info.isFile() && QFile(chosen).open(QIODevice::ReadOnly))) {
+    if (info.exists() && !(info.isFile() && IniFile(chosen).readable())) {
         questions_.showFailure(QStringLiteral("Unable to read ") + chosen);
         return;
     }

@@ -68,9 +68,15 @@ void LinkServer::AcceptConversations()
             continue;
         }
         auto* connection = new LinkConnection(accepted.fd, MessageParser::Receiver::Server, this);
-        conversations_.emplace(connection, Conversation{});
-        connect(connection, &LinkConnection::received, this,
-                [this, connection](const LinkMessage& message) { Received(connection, message); });
+        auto* idle = new QTimer(connection);
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, connection, [connection] { connection->Close(QStringLiteral("the partner sent nothing")); });
+        idle->start(idleTimeout_);
+        conversations_.emplace(connection, Conversation{false, false, false, idle});
+        connect(connection, &LinkConnection::received, this, [this, connection, idle](const LinkMessage& message) {
+            idle->start(idleTimeout_);
+            Received(connection, message);
+        });
         connect(connection, &LinkConnection::closed, this, [this, connection](const QString& reason) {
             conversations_.erase(connection);
             connection->deleteLater();
@@ -123,12 +129,8 @@ void LinkServer::Received(LinkConnection* connection, const LinkMessage& message
             return Poke(connection, message);
         return answer(false);
     case LinkVerb::Request:
-        if (IsItem(conversation, message.fields[0]) && message.fields[1] == TextFormat) {
-            QString text;
-            for (const QString& line : lines_)
-                text += line + QStringLiteral("\r\n");
-            return connection->Send(EncodeMessage(LinkVerb::Data, {}, TextPayload(text)));
-        }
+        if (IsItem(conversation, message.fields[0]) && message.fields[1] == TextFormat)
+            return connection->Send(EncodeMessage(LinkVerb::Data, {}, RequestAnswer()));
         return answer(false);
     case LinkVerb::AdvStart:
         conversation.advising = IsItem(conversation, message.fields[0]) && message.fields[1] == TextFormat
@@ -156,4 +158,19 @@ void LinkServer::Poke(LinkConnection* connection, const LinkMessage& message)
     connection->Send(EncodeMessage(LinkVerb::Ack));
     for (LinkConnection* other : advising)
         other->Send(EncodeMessage(LinkVerb::Advise, {item_}));
+}
+
+// The lines of the last poke, each followed by CR LF, as a text. Line breaks of a poke grow
+// into CR LF and bytes that are not UTF-8 into three bytes each, so the lines that would take
+// the answer beyond the largest payload a partner accepts are left off.
+QByteArray LinkServer::RequestAnswer() const
+{
+    QByteArray text;
+    for (const QString& line : lines_) {
+        const QByteArray next = line.toUtf8() + "\r\n";
+        if (text.size() + next.size() + 1 > LinkLimits::MaxPayload)
+            break;
+        text += next;
+    }
+    return text + '\0';
 }

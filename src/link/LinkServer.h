@@ -11,6 +11,7 @@
 
 class LinkConnection;
 class QSocketNotifier;
+class QTimer;
 
 // A service with one item in text format, as this program and the prompter tool offer one.
 // A conversation on the item's topic (matched ignoring case) reaches the item, whose name is
@@ -39,6 +40,10 @@ public:
 
     static constexpr int MaxConversations = 64;
     static constexpr int RetryInterval = 100;
+    // A conversation whose partner sends no message for this long is closed, so that partners
+    // that hold conversations without using them cannot keep out the others.
+    static constexpr int DefaultIdleTimeout = 60 * 1000;
+    void SetIdleTimeout(int milliseconds) { idleTimeout_ = milliseconds; }
 
 signals:
     void conversationOpened(const QString& topic);
@@ -49,6 +54,7 @@ private:
         bool connected = false;
         bool ownsItem = false;
         bool advising = false;
+        QTimer* idle = nullptr;
     };
 
     void AcceptConversations();
@@ -56,6 +62,7 @@ private:
     bool AcceptsTopic(const QString& topic) const;
     bool IsItem(const Conversation& conversation, const QByteArray& item) const;
     void Poke(LinkConnection* connection, const LinkMessage& message);
+    QByteArray RequestAnswer() const;
 
     const QString topic_;
     const QByteArray item_;
@@ -64,4 +71,5 @@ private:
     QSocketNotifier* incoming_ = nullptr;
     std::map<LinkConnection*, Conversation> conversations_;
     QStringList lines_;
+    int idleTimeout_ = DefaultIdleTimeout;
 };

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -55,12 +54,6 @@ bool answered(const std::filesystem::path& path)
 }
 
 }  // namespace
-
-std::filesystem::path RuntimeFolder()
-{
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return runtime && *runtime ? std::filesystem::path(runtime) : std::filesystem::path("/tmp");
-}
 
 Folder ServiceFolder(const std::filesystem::path& runtimeFolder)
 {
@@ -125,13 +118,20 @@ Result Listen(const std::filesystem::path& path)
 
 Result Accept(int listeningFd)
 {
-    Result r;
-    r.fd = ::accept4(listeningFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (r.fd < 0) {
-        r.code = errno;
-        r.error = std::strerror(errno);
+    for (;;) {
+        Result r;
+        r.fd = ::accept4(listeningFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (r.fd < 0) {
+            r.code = errno;
+            r.error = std::strerror(errno);
+            return r;
+        }
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(r.fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer && peer.uid == ::geteuid())
+            return r;
+        ::close(r.fd);
     }
-    return r;
 }
 
 Result Connect(const std::filesystem::path& path)

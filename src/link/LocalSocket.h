@@ -22,9 +22,6 @@ struct Folder {
     std::string error;  // empty when the folder may be used
 };
 
-// $XDG_RUNTIME_DIR, or /tmp when it is not set.
-std::filesystem::path RuntimeFolder();
-
 // `runtimeFolder`/dde, made 0700 when missing. Refused when it is a link or not a folder,
 // belongs to another user, or others may enter it.
 Folder ServiceFolder(const std::filesystem::path& runtimeFolder);
@@ -34,6 +31,9 @@ Folder ServiceFolder(const std::filesystem::path& runtimeFolder);
 // replaced; one that a live server answers is left alone and refused.
 Result Listen(const std::filesystem::path& path);
 
+// The next waiting conversation of this user. One opened by another user (as its credentials at
+// the connect tell) is closed unanswered and skipped; the folder already keeps others out, this
+// keeps them out where a folder was opened up.
 Result Accept(int listeningFd);
 
 Result Connect(const std::filesystem::path& path);

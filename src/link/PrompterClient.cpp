@@ -3,11 +3,14 @@
 #include "link/LinkConnection.h"
 #include "link/LocalSocket.h"
 #include "link/ServiceSocket.h"
+#include "link/WriteAccess.h"
 
 #include <QFileSystemWatcher>
 #include <QProcess>
 
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -26,7 +29,8 @@ bool StartPartner(const QString& commandLine)
 
 } // namespace
 
-PrompterClient::PrompterClient(const Configuration& config, QObject* parent) : QObject(parent), config_(config)
+PrompterClient::PrompterClient(const Configuration& config, std::filesystem::path configurationFile, QObject* parent)
+    : QObject(parent), config_(config), configurationFile_(std::move(configurationFile))
 {
     answerTimer_.setSingleShot(true);
     partnerTimer_.setSingleShot(true);
@@ -104,12 +108,26 @@ void PrompterClient::ConnectionFailed()
     }
     if (!startAttempted_) {
         startAttempted_ = true;
-        if (StartPartner(service_ + u' ' + Topic)) {
+        if (MayStartPartner() && StartPartner(service_ + u' ' + Topic)) {
             AwaitPartner();
             return;
         }
     }
     EndSetup();
+}
+
+// The partner's name is a command line, so it is run only when nobody but this user and root
+// could have chosen it: a configuration that others may write (a data folder shared by a group)
+// names a partner to talk to, never a program to run.
+bool PrompterClient::MayStartPartner() const
+{
+    QString refusal = ServiceSocket::NameError(service_);
+    if (refusal.isEmpty())
+        refusal = QString::fromStdString(OthersMayChange(configurationFile_, ::geteuid()));
+    if (refusal.isEmpty())
+        return true;
+    qWarning("The partner is not started: %s", qPrintable(refusal));
+    return false;
 }
 
 // The started partner offers its service some time later; whenever its folder changes, a

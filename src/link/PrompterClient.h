@@ -23,7 +23,9 @@ public:
     static constexpr int PartnerStartTimeout = 5000;
     static constexpr int MaxQueued = 32;
 
-    explicit PrompterClient(const Configuration& config, QObject* parent = nullptr);
+    // `configurationFile` is where `config` was read: whether the partner named there may be
+    // started depends on who else may change it.
+    PrompterClient(const Configuration& config, std::filesystem::path configurationFile, QObject* parent = nullptr);
     ~PrompterClient() override;
 
     // Opens the outbound link when it is enabled; PrompterLinkUp is true afterwards whatever
@@ -50,6 +52,7 @@ private:
     bool Connect();
     void RequestConnection();
     void ConnectionFailed();
+    bool MayStartPartner() const;
     void AwaitPartner();
     void PartnerFolderChanged();
     void ConversationOpened();
@@ -63,6 +66,7 @@ private:
     void Disconnect();
 
     const Configuration& config_;
+    const std::filesystem::path configurationFile_;
     bool up_ = false;
     Stage stage_ = Stage::Closed;
     LinkConnection* conversation_ = nullptr;

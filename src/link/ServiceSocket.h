@@ -10,4 +10,10 @@ struct ServiceSocket {
     QString error;  // why the service cannot be reached there; empty when it can
 
     static ServiceSocket For(const QString& serviceName);
+
+    // Why `serviceName` names no service, empty when it does: a service name is 1 to 255 bytes
+    // of printable characters (no control or format characters) that can name a file.
+    static QString NameError(const QString& serviceName);
+
+    static constexpr qsizetype MaxNameBytes = 255;
 };

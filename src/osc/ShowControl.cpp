@@ -25,6 +25,9 @@ ShowControl::ShowControl(const ShowControlLinks& links, QObject* parent)
     clock_.start();
     paceTime_.setSingleShot(true);
     connect(&paceTime_, &QTimer::timeout, this, &ShowControl::FlushStands);
+    queryTime_.setSingleShot(true);
+    queryTime_.setTimerType(Qt::PreciseTimer);
+    connect(&queryTime_, &QTimer::timeout, this, &ShowControl::AnswerQuery);
 }
 
 ShowControl::~ShowControl() = default;
@@ -53,11 +56,15 @@ QString ShowControl::Start(const ShowControlSettings& settings)
     const std::optional<std::uint16_t> port = PortNumber(settings.ListenPort);
     if (!port)
         return QStringLiteral("the listen port %1 is not a port number from 1 to 65535").arg(settings.ListenPort);
+    QString sendersReason;
+    allowed_ = AllowedSenders::Parse(settings.AllowedSenders, sendersReason);
+    if (!allowed_)
+        return sendersReason;
     const std::string address = settings.ListenAddress.trimmed().toStdString();
+    const QString listener = QStringLiteral("%1 port %2").arg(
+        address.empty() ? QStringLiteral("every interface") : QString::fromStdString(address), QString::number(*port));
     if (const std::string reason = socket_.Bind(address, *port); !reason.empty())
-        return QStringLiteral("%1 port %2: %3")
-            .arg(address.empty() ? QStringLiteral("every interface") : QString::fromStdString(address),
-                 QString::number(*port), QString::fromStdString(reason));
+        return listener + QStringLiteral(": ") + QString::fromStdString(reason);
     if (const QString reason = ReadFeedbackSettings(settings); !reason.isEmpty()) {
         socket_.Close();
         return reason;
@@ -77,6 +84,9 @@ QString ShowControl::Start(const ShowControlSettings& settings)
             [this](const QString& name) { SendCurrent(0, name); });
     connect(&links_.runOrder, &RunOrderScreen::speakerTaken, this, &ShowControl::SendCurrent);
     FlushStands();
+    if (!IsLoopbackAddress(address))
+        networkNotice_ = QStringLiteral("Show control listens on the network (%1): the stands can be moved by %2")
+                             .arg(listener, allowed_->Text());
     return {};
 }
 
@@ -92,6 +102,11 @@ void ShowControl::ReadDatagrams()
 
 void ShowControl::Handle(const UdpDatagram& datagram)
 {
+    // Not even read: a stranger's datagram must cost as little as it can.
+    if (!allowed_->Allows(datagram.from.host)) {
+        Ignore();
+        return;
+    }
     const std::optional<std::vector<OscMessage>> messages
         = datagram.truncated ? std::nullopt
                              : ParseOscPacket(QByteArray(reinterpret_cast<const char*>(datagram.bytes.data()),
@@ -101,6 +116,7 @@ void ShowControl::Handle(const UdpDatagram& datagram)
         return;
     }
     const std::optional<UdpPeer> before = Destination();
+    bool asked = false;
     for (const OscMessage& message : *messages) {
         const ShowCommand command = InterpretShowMessage(message);
         if (command.kind == ShowCommand::Ignored) {
@@ -109,10 +125,18 @@ void ShowControl::Handle(const UdpDatagram& datagram)
         }
         // Only a message this program understood may redirect the feedback.
         lastSender_ = datagram.from;
-        CarryOut(command);
+        // A bundle of queries is answered once, after everything else it holds.
+        if (command.kind == ShowCommand::Query)
+            asked = true;
+        else
+            CarryOut(command);
     }
     if (Destination() != before)
         FlushStands();
+    if (asked) {
+        queries_.Ask(datagram.bytes.size());
+        AnswerQuery();
+    }
 }
 
 void ShowControl::CarryOut(const ShowCommand& command)
@@ -147,8 +171,6 @@ void ShowControl::CarryOut(const ShowCommand& command)
         controller.AbortBtnClick();
         break;
     case ShowCommand::Query:
-        Query();
-        break;
     case ShowCommand::Ignored:
         break;
     }
@@ -199,10 +221,25 @@ void ShowControl::SendCurrent(int row, const QString& name)
     Send("/elevra/current", {row, name});
 }
 
-void ShowControl::Query()
+// The current speaker and the count when both fit the query's budget, else the count alone;
+// the stands' values then follow as their paced feedback.
+void ShowControl::AnswerQuery()
 {
-    Send("/elevra/current", {currentRow_, currentName_});
-    Send("/elevra/ignored", {ignored_});
+    const std::optional<std::size_t> budget = queries_.Answer(clock_.elapsed());
+    if (!budget) {
+        if (const std::optional<qint64> due = queries_.DueAt())
+            queryTime_.start(int(std::max<qint64>(0, *due - clock_.elapsed())));
+        return;
+    }
+    const std::optional<UdpPeer> to = Destination();
+    if (!to)
+        return;
+    const std::vector<std::uint8_t> current = EncodeOscMessage("/elevra/current", {currentRow_, currentName_});
+    const std::vector<std::uint8_t> count = EncodeOscMessage("/elevra/ignored", {ignored_});
+    if (current.size() + count.size() <= *budget)
+        socket_.Send(*to, current);
+    if (count.size() <= *budget)
+        socket_.Send(*to, count);
     pacer_.Forget();
     FlushStands();
 }

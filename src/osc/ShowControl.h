@@ -1,7 +1,9 @@
 #pragma once
 
 #include "config/Configuration.h"
+#include "osc/AllowedSenders.h"
 #include "osc/FeedbackPacer.h"
+#include "osc/QueryPacer.h"
 #include "osc/ShowCommand.h"
 #include "osc/UdpSocket.h"
 
@@ -29,7 +31,8 @@ struct ShowControlLinks {
 
 // OSC from a control surface, on the window thread: every message only asks, as the buttons
 // do, and the link cycle carries the take out. The surface is told the current speaker after
-// every take and each displayed stand's values as they change.
+// every take and each displayed stand's values as they change. Only the allowed senders are
+// obeyed, and the feedback goes only to one of them or to the configured host.
 class ShowControl : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +46,11 @@ public:
     // then; empty otherwise.
     QString Start(const ShowControlSettings& settings);
     bool Listening() const { return notifier_ != nullptr; }
-    // Messages and datagrams left aside: malformed, unknown, with wrong arguments or out of range.
+    // What the operator is told once at start when other computers may reach the listener,
+    // else empty.
+    const QString& NetworkNotice() const { return networkNotice_; }
+    // Messages and datagrams left aside: malformed, unknown, with wrong arguments or out of
+    // range, and every datagram from a sender that is not allowed.
     int IgnoredCount() const { return ignored_; }
 
 private:
@@ -58,7 +65,7 @@ private:
     std::optional<UdpPeer> Destination() const;
     void Send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments);
     void SendCurrent(int row, const QString& name);
-    void Query();
+    void AnswerQuery();
     StandFeedback StateOf(int i) const;
     void SendDue(int i);
     void FlushStand(int i);
@@ -70,7 +77,11 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
     QElapsedTimer clock_;
     QTimer paceTime_;
+    QTimer queryTime_;
     FeedbackPacer pacer_;
+    QueryPacer queries_;
+    std::optional<AllowedSenders> allowed_;
+    QString networkNotice_;
     std::string feedbackHost_;
     std::optional<std::uint16_t> feedbackPort_;
     std::optional<UdpPeer> lastSender_;

@@ -1,6 +1,7 @@
 #include "runorder/RunOrder.h"
 
 #include "common/AppError.h"
+#include "common/TrustedPath.h"
 #include "common/WholeFileWrite.h"
 
 #include <QFile>
@@ -44,13 +45,10 @@ QStringList splitRunOrderText(const QByteArray& bytes)
 
 bool LoadRunOrderFile(QStringList& list, const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    std::string bytes;
+    if (readTrustedFile(QFile::encodeName(path).toStdString(), bytes) != FileRead::Done)
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    list = splitRunOrderText(bytes);
+    list = splitRunOrderText(QByteArray::fromStdString(bytes));
     return true;
 }
 

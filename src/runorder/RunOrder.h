@@ -17,7 +17,7 @@ struct RunOrder {
 void WriteRunOrderFile(const QStringList& list, const QString& path);
 
 // Reads a run order file into `list`; returns false, leaving `list` unchanged, when the file
-// cannot be read.
+// cannot be read or is refused (readTrustedFile: over 1 MiB, no regular file, an untrusted link).
 bool LoadRunOrderFile(QStringList& list, const QString& path);
 
 // Splits decoded text into entries at CR LF, lone CR and lone LF; the line end at the very end

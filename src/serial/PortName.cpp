@@ -1,5 +1,7 @@
 #include "serial/PortName.h"
 
+#include "common/TrustedPath.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -61,12 +63,8 @@ std::optional<int> linkedPortNumber(const fs::path& device, const fs::path& link
         // Only the spelling that ResolvePortName looks up.
         if (!n || name != "COM" + std::to_string(*n) || !it->is_symlink(ec))
             continue;
-        fs::path target = fs::read_symlink(it->path(), ec);
-        if (ec)
-            continue;
-        if (target.is_relative())
-            target = ports / target;
-        if (sameDevice(target, device) && (!lowest || *n < *lowest))
+        const auto target = resolveTrustedPath(it->path(), LinkTrust::OwnOrAdministrator);
+        if (target && sameDevice(*target, device) && (!lowest || *n < *lowest))
             lowest = n;
     }
     return lowest;
@@ -84,7 +82,7 @@ std::optional<std::filesystem::path> ResolvePortName(const std::string& portName
         const auto link = linkPath(linkFolder, *n);
         std::error_code ec;
         if (fs::is_symlink(link, ec) || fs::exists(link, ec))
-            return link;
+            return resolveTrustedPath(link, LinkTrust::OwnOrAdministrator);
     }
     for (const DeviceRange& range : Ranges)
         if (*n >= range.firstPort && *n < range.firstPort + RangeSize)

@@ -11,6 +11,7 @@
 #include "stand/TakeHandler.h"
 #include "widgets/WindowQuestions.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QWidget>
 #include <array>
@@ -104,7 +105,7 @@ private:
     StandBoard board_;
     CommStandPort port_;
     std::unique_ptr<StandController> controller_;
-    PrompterClient prompterLink_{data_.config};
+    PrompterClient prompterLink_{data_.config, QFile::encodeName(data_.paths.IniFileName).toStdString()};
     TConfRunScreen* runScreen_ = nullptr;
     TConfDataScreen* dataScreen_ = nullptr;
     QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open

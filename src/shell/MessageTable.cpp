@@ -1,13 +1,15 @@
 #include "shell/MessageTable.h"
 
+#include "common/TrustedPath.h"
+
 #include <QFile>
 
 void MessageTable::LoadMessages(const QString& messageFileName)
 {
-    QFile file(messageFileName);
-    if (!file.open(QIODevice::ReadOnly))
+    std::string bytes;
+    if (readTrustedFile(QFile::encodeName(messageFileName).toStdString(), bytes) != FileRead::Done)
         return;
-    QList<QByteArray> lines = file.readAll().split('\n');
+    QList<QByteArray> lines = QByteArray::fromStdString(bytes).split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
         QString line = QString::fromUtf8(lines[i]);
         if (line.endsWith('\r'))

@@ -9,7 +9,8 @@ public:
     static constexpr int Count = 40;
 
     // Line 0 is a header and never a message; lines without "=" in second place or later, or
-    // whose number is not an integer in 0..39, are skipped; a later line wins.
+    // whose number is not an integer in 0..39, are skipped; a later line wins. A file that cannot
+    // be read or is refused (readTrustedFile) leaves every text empty.
     void LoadMessages(const QString& messageFileName);
 
     const QString& operator[](int number) const;

@@ -87,6 +87,10 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         qWarning("Show control is off: %s", qPrintable(failure));
         sayOnce(&mainWindow, QStringLiteral("Show control is off: ") + failure);
     }
+    if (const QString& notice = mainWindow.showControl().NetworkNotice(); !notice.isEmpty()) {
+        qWarning("%s", qPrintable(notice));
+        sayOnce(&mainWindow, notice);
+    }
 
     app.setQuitOnLastWindowClosed(true);
     app.exec();

@@ -5,10 +5,15 @@
 //                                                    killed: its run order alternately 3 entries
 //                                                    "short" and 40 entries 0 to 39
 //   file_writer [--user UID] runorder PATH ENTRY...  writes a run order file once
+//   file_writer [--user UID] profile PATH KEY VALUE  writes KEY=VALUE into [Main] of a profile
+//   file_writer [--user UID] read PATH               prints the file as the shared-file reader
+//                                                    reads it; exit code 3 when it is missing
 //
+// A write that fails prints its error and ends with exit code 1, as does a refused read.
 // --user drops to that user and group first (only root may ask for it); --user UID:GID also
 // keeps the group GID as the user's only supplementary group.
 #include "common/AppError.h"
+#include "common/TrustedPath.h"
 #include "config/IniFile.h"
 #include "runorder/RunOrder.h"
 
@@ -67,6 +72,18 @@ int main(int argc, char** argv)
                 entries.append(QString::fromStdString(args[i]));
             WriteRunOrderFile(entries, path);
             return 0;
+        }
+        if (args[0] == "profile" && args.size() == 4) {
+            IniFile ini(path);
+            ini.WriteString("Main", QString::fromStdString(args[2]), QString::fromStdString(args[3]));
+            ini.UpdateFile();
+            return 0;
+        }
+        if (args[0] == "read") {
+            std::string content;
+            const FileRead result = readTrustedFile(args[1], content);
+            std::fwrite(content.data(), 1, content.size(), stdout);
+            return result == FileRead::Done ? 0 : result == FileRead::Missing ? 3 : 1;
         }
     } catch (const AppError& error) {
         std::fprintf(stderr, "%s\n", error.what());

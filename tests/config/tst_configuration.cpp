@@ -103,6 +103,7 @@ void TestConfiguration::freshFileHoldsSectionsAndKeysInOrder()
                                           "Visible=0\nRun Order Filename=\n"
                                           "[Show Control]\nOSC Enabled=0\nOSC Listen Address=127.0.0.1\n"
                                           "OSC Listen Port=9030\nOSC Feedback Host=\nOSC Feedback Port=\n"
+                                          "OSC Allowed Senders=127.0.0.1, ::1\n"
                                           "[Run Order]\nR0=3\n"));
 }
 

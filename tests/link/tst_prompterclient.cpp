@@ -20,6 +20,8 @@ class TestPrompterClient : public QObject {
     std::unique_ptr<QTemporaryDir> runtime;
     QByteArray path;
     Configuration config;
+    // This user's own, closed to others: it may name a partner to start.
+    std::filesystem::path configurationFile;
     QList<qint64> partners;  // started by the program itself, so not our children
 
     static bool socketGone(const QString& service)
@@ -38,6 +40,8 @@ private slots:
     void partnerGoesAwayAndComesBack();
     void partnerThatNeverAnswers();
     void partnerThatAnswersOnlyTheConnect();
+    void serviceNames_data();
+    void serviceNames();
 };
 
 void TestPrompterClient::init()
@@ -49,6 +53,8 @@ void TestPrompterClient::init()
     qputenv("PATH", runtime->filePath("bin").toUtf8() + ':' + path);
     config = Configuration{};
     config.PrompterLinkEnabled = true;
+    configurationFile = runtime->filePath("elevra.ini").toStdString();
+    writeBytes(runtime->filePath("elevra.ini"), "[Main]\nTelvio Link Enabled=1\n");
 }
 
 void TestPrompterClient::cleanup()
@@ -63,7 +69,7 @@ void TestPrompterClient::announcesInOrderOverOneConversation()
 {
     PrompterServe partner;
     QVERIFY(partner.serving());
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     QSignalSpy finished(&client, &PrompterClient::setupFinished);
     client.SetupPrompterLink();
     QVERIFY(client.PrompterLinkUp());
@@ -83,7 +89,7 @@ void TestPrompterClient::disabledAtStartAttemptsNothingUntilEnabled()
     PrompterServe partner;
     QVERIFY(partner.serving());
     config.PrompterLinkEnabled = false;
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     client.SetupPrompterLink();
     client.DdeSend(QStringLiteral("Speaker Chair"));
     QVERIFY(!client.PrompterLinkUp());
@@ -111,7 +117,7 @@ void TestPrompterClient::partnerNotRunningIsStartedOnce()
                        "exec '" PROMPTER_EXECUTABLE "' serve > '" + runtime->filePath("partner.out").toUtf8() + "' 2>&1\n");
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     QSignalSpy finished(&client, &PrompterClient::setupFinished);
     client.DdeSend(QStringLiteral("Speaker Chair"));
     QVERIFY(finished.wait(10000));
@@ -123,7 +129,7 @@ void TestPrompterClient::partnerNotRunningIsStartedOnce()
 
 void TestPrompterClient::noPartnerAnywhereDropsTheAnnouncements()
 {
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     QSignalSpy finished(&client, &PrompterClient::setupFinished);
     client.SetupPrompterLink();  // nothing serves it and no program of that name can be started
     QCOMPARE(finished.count(), 1);
@@ -140,7 +146,7 @@ void TestPrompterClient::noPartnerAnywhereDropsTheAnnouncements()
 
 void TestPrompterClient::partnerGoesAwayAndComesBack()
 {
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     QSignalSpy finished(&client, &PrompterClient::setupFinished);
     QSignalSpy closed(&client, &PrompterClient::conversationClosed);
     {
@@ -166,7 +172,7 @@ void TestPrompterClient::partnerThatNeverAnswers()
     // Its socket listens, but nobody ever accepts a conversation.
     const LocalSocket::Result listening = LocalSocket::Listen(ServiceSocket::For(config.PrompterLinkName).path);
     QVERIFY(listening.fd >= 0);
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     QSignalSpy finished(&client, &PrompterClient::setupFinished);
     client.SetupPrompterLink();
     client.DdeSend(QStringLiteral("Speaker Chair"));
@@ -195,7 +201,7 @@ void TestPrompterClient::partnerThatAnswersOnlyTheConnect()
         });
     });
 
-    PrompterClient client(config);
+    PrompterClient client(config, configurationFile);
     QSignalSpy finished(&client, &PrompterClient::setupFinished);
     client.SetupPrompterLink();
     QVERIFY(finished.wait(5000));
@@ -208,6 +214,28 @@ void TestPrompterClient::partnerThatAnswersOnlyTheConnect()
     QCOMPARE(heard[2], (LinkMessage{LinkVerb::Poke, {"", "TEXT"}, QByteArray("Speaker Chair\0", 14)}));
     LocalSocket::RemoveListened(socket, listening);
     ::close(listening.fd);
+}
+
+void TestPrompterClient::serviceNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("the default") << "Telvio - Vantora" << true;
+    QTest::newRow("accented, 255 bytes") << QString(127, u'é') + u'x' << true;
+    QTest::newRow("256 bytes") << QString(128, u'é') << false;
+    QTest::newRow("a tab") << "Telvio\tVantora" << false;
+    QTest::newRow("an escape") << "Telvio\x1b[2J" << false;
+    QTest::newRow("a C1 control") << QStringLiteral("Telvio\u0085") << false;
+    QTest::newRow("a direction override") << QStringLiteral("Telvio\u202e") << false;
+    QTest::newRow("a folder") << "../elevra" << false;
+}
+
+void TestPrompterClient::serviceNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, valid);
+    QCOMPARE(ServiceSocket::NameError(name).isEmpty(), valid);
+    QCOMPARE(ServiceSocket::For(name).error.isEmpty(), valid);
 }
 
 QTEST_GUILESS_MAIN(TestPrompterClient)

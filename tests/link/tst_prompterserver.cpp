@@ -5,7 +5,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+#include <grp.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The program's server item, registered in this process in a runtime folder of its own and
@@ -39,6 +45,9 @@ private slots:
     void malformedTrafficClosesOnlyThatConversation();
     void liveServiceIsNotStolenStaleOneIsReplaced();
     void folderOthersMayEnterIsNotUsed();
+    void conversationOfAnotherUserIsClosedUnanswered();
+    void conversationsThatSayNothingAreClosed();
+    void requestAnswerStaysWithinThePayloadLimit();
 };
 
 void TestPrompterServer::init()
@@ -198,6 +207,79 @@ void TestPrompterServer::folderOthersMayEnterIsNotUsed()
 
     qputenv("XDG_RUNTIME_DIR", runtime->filePath("gone").toUtf8());
     QVERIFY(refused.Register(Executable).contains("No such file or directory"));
+}
+
+void TestPrompterServer::conversationOfAnotherUserIsClosedUnanswered()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs a second user");
+    // Folders opened up by mistake let another user reach the socket.
+    for (const QString& path : {runtime->path(), runtime->filePath("dde")})
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0711), 0);
+    QCOMPARE(::chmod(socketPath().c_str(), 0777), 0);
+
+    // A child of another user opens a conversation and reports what it got back.
+    int report[2];
+    QCOMPARE(::pipe(report), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(report[0]);
+        const char* result = "could not become another user";
+        char answer[64] = {};
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, socketPath().c_str(), sizeof address.sun_path - 1);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            const char hello[] = "CONNECT\tConference Stand Control\n";
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+                result = "could not connect";
+            else if (::write(fd, hello, sizeof hello - 1) < 0 || ::read(fd, answer, sizeof answer - 1) > 0)
+                result = answer;
+            else
+                result = "closed";
+        }
+        [[maybe_unused]] const ssize_t n = ::write(report[1], result, std::strlen(result));
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    QVERIFY(QTest::qWaitFor([&] { pollfd ready{report[0], POLLIN, 0}; return ::poll(&ready, 1, 0) == 1; }, 5000));
+    char got[64] = {};
+    QVERIFY(::read(report[0], got, sizeof got - 1) > 0);
+    ::close(report[0]);
+    ::waitpid(child, nullptr, 0);
+    QCOMPARE(QByteArray(got), "closed");
+    QCOMPARE(::chmod(QFile::encodeName(runtime->filePath("dde")).constData(), 0700), 0);
+    QCOMPARE(prompterTake("Chair"), 0);  // this user's own conversations go on
+}
+
+void TestPrompterServer::conversationsThatSayNothingAreClosed()
+{
+    server->DdeVantoraServerItem().SetIdleTimeout(2000);
+    LinkPeer silent("Elevra");
+    LinkPeer connected("Elevra");
+    QVERIFY(silent.connected() && connected.connected());
+    QCOMPARE(connected.answer(Connect()), "ACK");
+    QVERIFY(silent.waitClosed());
+    QVERIFY(connected.waitClosed());
+    QCOMPARE(prompterTake("Chair"), 0);
+}
+
+void TestPrompterServer::requestAnswerStaysWithinThePayloadLimit()
+{
+    // Each line break grows into CR LF and each byte that is not UTF-8 into three bytes: the
+    // poke fits the limit, the answer with all its lines would not.
+    LinkPeer peer("Elevra");
+    QCOMPARE(peer.answer(Connect()), "ACK");
+    QCOMPARE(peer.answer(EncodeMessage(LinkVerb::Poke, {"DdeVantoraServerItem", "TEXT"}, QByteArray("\xff\n").repeated(20000))), "ACK");
+    peer.send(EncodeMessage(LinkVerb::Request, {"DdeVantoraServerItem", "TEXT"}));
+    QVERIFY(QTest::qWaitFor([&] { return !peer.got.isEmpty() || peer.closed; }, 5000));
+    QVERIFY(!peer.closed);  // a partner refuses a larger payload and ends the conversation
+    const LinkMessage data = peer.got.takeFirst();
+    QCOMPARE(data.verb, LinkVerb::Data);
+    QCOMPARE(data.payload.size(), LinkLimits::MaxPayload);  // the whole lines that fit, and the NUL
+    QVERIFY(data.payload.startsWith("\xEF\xBF\xBD\r\n"));
+    QVERIFY(data.payload.endsWith(QByteArray("\r\n\0", 3)));
 }
 
 QTEST_GUILESS_MAIN(TestPrompterServer)

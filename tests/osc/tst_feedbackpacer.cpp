@@ -1,8 +1,9 @@
 #include "osc/FeedbackPacer.h"
+#include "osc/QueryPacer.h"
 
 #include <QtTest>
 
-// The pacing of the stands' messages on a clock the test turns.
+// The pacing of the stands' messages and of the answers to queries, on a clock the test turns.
 class TestFeedbackPacer : public QObject {
     Q_OBJECT
 
@@ -11,6 +12,7 @@ class TestFeedbackPacer : public QObject {
 private slots:
     void changesWaitTheirTurnAndGoAsTheyAreThen();
     void aMovingStandNeverSendsMoreThanTenASecond();
+    void queriesWaitTheirTurnAndAreAnsweredOnceForAllThatWaited();
 };
 
 void TestFeedbackPacer::changesWaitTheirTurnAndGoAsTheyAreThen()
@@ -41,6 +43,34 @@ void TestFeedbackPacer::aMovingStandNeverSendsMoreThanTenASecond()
     for (qsizetype k = 10; k < sent.size(); ++k)
         QVERIFY2(sent[k] - sent[k - 10] >= 1000, qPrintable(QString::number(sent[k])));
     QVERIFY(sent.size() >= 28);
+}
+
+void TestFeedbackPacer::queriesWaitTheirTurnAndAreAnsweredOnceForAllThatWaited()
+{
+    QueryPacer pacer;
+    QVERIFY(!pacer.Answer(0));
+    for (qint64 t = 1000; t < 1010; ++t) {
+        pacer.Ask(20);
+        QCOMPARE(pacer.Answer(t), std::optional<std::size_t>(80));
+    }
+    pacer.Ask(1456);
+    QVERIFY(!pacer.Answer(1500));
+    pacer.Ask(20);  // the latest sets the budget
+    QCOMPARE(pacer.DueAt(), std::optional<qint64>(2000));
+    QVERIFY(!pacer.Answer(1999));
+    QCOMPARE(pacer.Answer(2000), std::optional<std::size_t>(80));
+    QVERIFY(!pacer.Answer(2500));  // all that waited had their one answer
+
+    // A query every 3 ms for three seconds, answered whenever the pacer lets it.
+    QList<qint64> answered;
+    for (qint64 t = 5000; t < 8000; t += 3) {
+        pacer.Ask(20);
+        if (pacer.Answer(t))
+            answered << t;
+    }
+    for (qsizetype k = 10; k < answered.size(); ++k)
+        QVERIFY2(answered[k] - answered[k - 10] >= 1000, qPrintable(QString::number(answered[k])));
+    QVERIFY(answered.size() >= 30);
 }
 
 QTEST_APPLESS_MAIN(TestFeedbackPacer)

@@ -2,6 +2,7 @@
 #include "PrompterProcess.h"
 #include "StandsimRun.h"
 #include "database/ConfData.h"
+#include "osc/OscPacket.h"
 #include "runorder/ConfRun.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
@@ -63,6 +64,48 @@ QByteArray showControl(quint16 port)
     return "[Show Control]\nOSC Enabled=1\nOSC Listen Port=" + QByteArray::number(port) + "\n";
 }
 
+// A control surface of the test's own on a given source address, which oscsend cannot choose.
+struct Surface {
+    QUdpSocket socket;
+    QList<QByteArray> datagrams;
+
+    bool bind(const QHostAddress& address, quint16 port = 0)
+    {
+        return socket.bind(address, port, QUdpSocket::DontShareAddress);
+    }
+    void send(const QByteArray& bytes, quint16 port) { socket.writeDatagram(bytes, QHostAddress::LocalHost, port); }
+    // The datagrams that arrived, read without waiting: loopback delivers as it sends.
+    void take()
+    {
+        while (socket.hasPendingDatagrams()) {
+            QByteArray bytes(qsizetype(socket.pendingDatagramSize()), '\0');
+            socket.readDatagram(bytes.data(), bytes.size());
+            datagrams << bytes;
+        }
+    }
+    // How many of the datagrams so far hold a message to `address`.
+    qsizetype count(const QByteArray& address)
+    {
+        take();
+        qsizetype n = 0;
+        for (const QByteArray& bytes : datagrams)
+            if (const auto messages = ParseOscPacket(bytes))
+                for (const OscMessage& m : *messages)
+                    n += m.address == address;
+        return n;
+    }
+    bool received(const QByteArray& address, qsizetype times)
+    {
+        return QTest::qWaitFor([&] { return count(address) >= times; }, 10000);
+    }
+};
+
+QByteArray encoded(const char* address, const std::vector<std::variant<qint32, QString>>& arguments = {})
+{
+    const std::vector<std::uint8_t> bytes = EncodeOscMessage(address, arguments);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
 qsizetype polls(const StandsimRun& sim)
 {
     return sim.frames().count("Q1234");
@@ -108,7 +151,9 @@ class TestShowControl : public QObject {
 
 private slots:
     void surfaceTakesSpeakersStepsTheRunOrderAndFollowsTheStandsAndBadInputIsCounted();
-    void portInUseLeavesTheStandsRunningAndIsSaidOnce();
+    void onlyAllowedSendersMoveTheStandsAndQueriesAreAnsweredOnceWithinBounds();
+    void aSettingThatCannotBeMetLeavesTheStandsRunningAndIsSaidOnce_data();
+    void aSettingThatCannotBeMetLeavesTheStandsRunningAndIsSaidOnce();
 };
 
 void TestShowControl::surfaceTakesSpeakersStepsTheRunOrderAndFollowsTheStandsAndBadInputIsCounted()
@@ -174,10 +219,14 @@ void TestShowControl::surfaceTakesSpeakersStepsTheRunOrderAndFollowsTheStandsAnd
         // Random datagrams, in batches that the socket's buffer holds, each counted once; then
         // well formed but wrong: a float, a row out of range, an unknown address, a run order
         // row beyond the list, a name nobody has.
+        // The allowed senders are this computer's 127.0.0.1 and ::1 unless set otherwise.
         const ShowControl& control = form.showControl();
+        Surface stranger;
+        check(stranger.bind(QHostAddress("127.0.0.2")), "127.0.0.2 bound");
+        stranger.send(encoded("/elevra/stands/home"), port);
         QUdpSocket noise;
         std::mt19937 random(5);
-        int sent = 0;
+        int sent = 1;
         for (int batch = 0; batch < 15; ++batch) {
             for (int i = 0; i < 20; ++i, ++sent) {
                 QByteArray bytes(std::uniform_int_distribution<int>(0, 300)(random), '\0');
@@ -201,20 +250,114 @@ void TestShowControl::surfaceTakesSpeakersStepsTheRunOrderAndFollowsTheStandsAnd
     });
 }
 
-void TestShowControl::portInUseLeavesTheStandsRunningAndIsSaidOnce()
+void TestShowControl::onlyAllowedSendersMoveTheStandsAndQueriesAreAnsweredOnceWithinBounds()
 {
+    DataFolder folder;
+    QTemporaryDir scratch;
+    const quint16 port = freePort();
+    // Every interface listens and only 127.0.0.2 is obeyed, so oscsend, which sends from
+    // 127.0.0.1, is a stranger. The feedback goes to the sender's own address and port.
+    writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=2\n" + showControl(port)
+                                              + "OSC Listen Address=0.0.0.0\nOSC Allowed Senders=127.0.0.2\n");
+    // A name too long for the answer to a bare query: 4 x 20 bytes.
+    const QString longName = QStringLiteral("Moderator of the Closing Panel on Venue Safety and Evacuation");
+    writeBytes(folder.path("DBase0.db"), "[Preset0]\nP0=42\nP1=38\nID=" + longName.toUtf8() + "\n");
+    StandsimRun sim;
+    QVERIFY(sim.start({"--stands", "2", "--speed", "60", "--heights", "10,20"}, scratch.filePath("sim.log")));
+    folder.linkCom1(sim.line);
+
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
+    const QString notice
+        = QStringLiteral("Show control listens on the network (0.0.0.0 port %1): the stands can be moved by 127.0.0.2").arg(port);
+    runWith([&](TConferenceForm& form) {
+        const ShowControl& control = form.showControl();
+        QList<QMessageBox*> boxes;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                boxes << box;
+        check(boxes.size() == 1 && boxes.first()->text() == notice && !boxes.first()->isModal(), "one box that waits for nobody");
+        if (!check(QTest::qWaitFor([&] { return form.board().Stand(1).actual == 20; }, 15000), "stands up"))
+            return;
+
+        // The real oscsend from outside the list: a take and a query, each counted, neither obeyed.
+        check(oscsend(port, {"/elevra/speaker/take", "i", "1"}) && oscsend(port, {"/elevra/query"})
+                  && QTest::qWaitFor([&] { return control.IgnoredCount() == 2; }, 5000), "strangers counted");
+
+        // A bundle of 60 queries from the allowed surface: one answer, then the stands' values.
+        Surface surface;
+        if (!check(surface.bind(QHostAddress("127.0.0.2")), "surface bound"))
+            return;
+        QByteArray bundle = QByteArray("#bundle\0", 8) + QByteArray(7, '\0') + '\1';
+        const QByteArray query = encoded("/elevra/query");
+        for (int i = 0; i < 60; ++i)
+            bundle += QByteArray::fromHex("00000014") + query;
+        surface.send(bundle, port);
+        check(surface.received("/elevra/stand/2/actual", 1), "stand values after the query");
+        check(surface.count("/elevra/ignored") == 1 && surface.count("/elevra/current") == 1, "a bundle answered once");
+
+        // The surface takes the long-named speaker and is told so.
+        surface.send(encoded("/elevra/speaker/take", {1}), port);
+        check(QTest::qWaitFor([&] { return form.board().Stand(0).actual == 42 && form.board().Stand(1).actual == 38; }, 15000),
+              "the surface's take");
+        check(surface.received("/elevra/current", 2), "current speaker after the take");
+
+        // The same port on another address asks: it is not the surface, and the feedback stays.
+        Surface lookalike;
+        check(lookalike.bind(QHostAddress::LocalHost, surface.socket.localPort()), "look-alike bound");
+        lookalike.send(query, port);
+        check(QTest::qWaitFor([&] { return control.IgnoredCount() == 3; }, 5000), "look-alike counted");
+        const qsizetype before = surface.datagrams.size();
+        surface.send(query, port);
+        check(surface.received("/elevra/ignored", 2), "the surface still answered");
+        lookalike.take();
+        check(lookalike.datagrams.isEmpty(), "nothing to the look-alike");
+
+        // That answer holds the count alone: the current speaker's message would pass 80 bytes.
+        qsizetype answered = 0;
+        for (qsizetype i = before; i < surface.datagrams.size(); ++i)
+            if (!surface.datagrams[i].startsWith("/elevra/stand/"))
+                answered += surface.datagrams[i].size();
+        check(answered == encoded("/elevra/ignored", {3}).size() && surface.count("/elevra/current") == 2,
+              "the answer within four times the query");
+        check(sim.frames().count(" IN *1A") == 1, "only the surface's take reached the stands");
+    });
+    qInstallMessageHandler(previous);
+    QCOMPARE(warnings.filter("Show control"), QStringList{notice});
+}
+
+void TestShowControl::aSettingThatCannotBeMetLeavesTheStandsRunningAndIsSaidOnce_data()
+{
+    QTest::addColumn<bool>("portTaken");
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("port in use") << true << QByteArray()
+                                 << QStringLiteral("Show control is off: 127.0.0.1 port %1: Address already in use");
+    QTest::newRow("malformed allowed sender")
+        << false << QByteArray("OSC Allowed Senders=127.0.0.1, 10.0.0/24\n")
+        << QStringLiteral("Show control is off: the allowed sender \"10.0.0/24\" is not a numeric address with an optional"
+                          " prefix length");
+}
+
+void TestShowControl::aSettingThatCannotBeMetLeavesTheStandsRunningAndIsSaidOnce()
+{
+    QFETCH(bool, portTaken);
+    QFETCH(QByteArray, setting);
     DataFolder folder;
     QTemporaryDir scratch;
     QUdpSocket holder;
     QVERIFY(holder.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
-    writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=1\n" + showControl(holder.localPort()));
+    const quint16 port = portTaken ? holder.localPort() : freePort();
+    writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=1\n" + showControl(port) + setting);
     StandsimRun sim;
     QVERIFY(sim.start({"--stands", "1", "--heights", "10"}, scratch.filePath("sim.log")));
     folder.linkCom1(sim.line);
 
     warnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
-    const QString said = QStringLiteral("Show control is off: 127.0.0.1 port %1: Address already in use").arg(holder.localPort());
+    QFETCH(QString, said);
+    if (portTaken)
+        said = said.arg(port);
     runWith([&](TConferenceForm& form) {
         check(!form.showControl().Listening(), "not listening");
         check(QTest::qWaitFor([&] { return form.board().Stand(0).online; }, 10000), "the stand is polled");
@@ -225,7 +368,7 @@ void TestShowControl::portInUseLeavesTheStandsRunningAndIsSaidOnce()
         check(boxes.size() == 1 && boxes.first()->text() == said && !boxes.first()->isModal(), "one box that waits for nobody");
     });
     qInstallMessageHandler(previous);
-    QCOMPARE(warnings.filter("Show control is off"), QStringList{said});
+    QCOMPARE(warnings.filter("Show control"), QStringList{said});
 }
 
 int main(int argc, char** argv)

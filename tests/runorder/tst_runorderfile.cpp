@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 #include "common/AppError.h"
+#include "common/TrustedPath.h"
 #include "runorder/RunOrder.h"
 
 #include <QProcess>
@@ -8,6 +9,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 class TestRunOrderFile : public QObject {
     Q_OBJECT
@@ -19,6 +22,7 @@ private slots:
     void writesEntriesWithCrLf();
     void reading_data();
     void reading();
+    void unreadableFileKeepsTheList_data();
     void unreadableFileKeepsTheList();
     void writeFailureRaisesAndKeepsTheOldFile();
     void savedThroughLinkIntoTheRealFile();
@@ -58,11 +62,38 @@ void TestRunOrderFile::reading()
     QTEST(list, "entries");
 }
 
+void TestRunOrderFile::unreadableFileKeepsTheList_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("absent") << "absent" << false;
+    // What another user can leave in a shared folder: nothing may block, or fill memory.
+    QTest::newRow("fifo") << "fifo" << false;
+    QTest::newRow("link to a device") << "device" << false;
+    QTest::newRow("over 1 MiB") << "large" << false;
+    QTest::newRow("1 MiB") << "limit" << true;
+}
+
 void TestRunOrderFile::unreadableFileKeepsTheList()
 {
+    QFETCH(QString, what);
+    QFETCH(bool, read);
+    const QString path = dir.filePath(what + ".run");
+    const std::filesystem::path native = QFile::encodeName(path).toStdString();
+    if (what == "fifo")
+        QVERIFY(::mkfifo(native.c_str(), 0644) == 0);
+    if (what == "device")
+        std::filesystem::create_symlink("/dev/zero", native);
+    if (what == "large" || what == "limit") {
+        writeBytes(path, "7\r\n");
+        std::filesystem::resize_file(native, SharedFileLimit + (what == "large" ? 1 : 0));
+    }
     QStringList list{"1", "2"};
-    QVERIFY(!LoadRunOrderFile(list, dir.filePath("absent.run")));
-    QCOMPARE(list, QStringList({"1", "2"}));
+    QCOMPARE(LoadRunOrderFile(list, path), read);
+    if (read)
+        QCOMPARE(list.first(), QString("7"));
+    else
+        QCOMPARE(list, QStringList({"1", "2"}));
 }
 
 void TestRunOrderFile::writeFailureRaisesAndKeepsTheOldFile()

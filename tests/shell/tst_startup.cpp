@@ -1,5 +1,7 @@
 #include "DataFolder.h"
 #include "ModalAnswerer.h"
+#include "common/TrustedPath.h"
+#include "shell/CloseSequence.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
 #include "shell/Startup.h"
@@ -9,6 +11,7 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Start-up and close of the real main window, in this process, on the offscreen platform.
 class TestStartup : public QObject {
@@ -25,6 +28,8 @@ private slots:
     void closeAsksBeforeReplacingARunOrderFile();
     void cancelledDatabaseSaveAtCloseKeepsTheEditsBeside();
     void secondSignalEndsAnUnattendedClose();
+    void unattendedCloseFollowsNoOtherOperatorsLink();
+    void oversizedSharedFilesAreNotRead();
     void failedWriteAtCloseKeepsTheWindowOpen();
     void failedDatabaseSaveAtCloseIsReported();
     void errorBoxText_data();
@@ -257,6 +262,49 @@ void TestStartup::secondSignalEndsAnUnattendedClose()
     QVERIFY(ini.contains("Database Filename=" + folder.path("DBase0.db").toUtf8() + "\n"));
     QVERIFY(ini.contains("Run Order Filename=" + runOrderFile.toUtf8() + "\n"));
     QVERIFY(ini.contains("[Run Order]\nR0=3\nR1=1\n"));
+}
+
+// Another operator of a shared data folder puts links at the names of the copies, pointing at
+// files of ours.
+void TestStartup::unattendedCloseFollowsNoOtherOperatorsLink()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs to give a link to another user");
+    DataFolder folder;
+    QTemporaryDir home;
+    const QString profile = home.filePath(".profile");
+    const QString runOrderFile = folder.path("RunOrder/show.run");
+    writeBytes(profile, "original\n");
+    for (const QString& shared : {folder.dataFolder(), folder.path("RunOrder")})
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 03777) == 0);
+    for (const QString& link : {folder.path("DBase0.db.unsaved"), runOrderFile + ".unsaved"}) {
+        QVERIFY(QFile::link(profile, link));
+        QVERIFY(::lchown(QFile::encodeName(link).constData(), 4245, 4245) == 0);
+    }
+
+    TConferenceForm form(folder.paths());
+    ProgramData& data = form.programData();
+    data.Presets[0].preset[0] = 43;
+    data.config.RunOrderFileName = runOrderFile;
+    data.runOrder.RunOrderList = QStringList{"3", "1"};
+    data.runOrder.RunOrderChanged = true;
+    saveUnsavedWork(data);
+    QCOMPARE(readBytes(profile), QByteArray("original\n"));
+    // The run order's copy goes to the data folder instead, under a name nobody took there.
+    QCOMPARE(readBytes(folder.path("show.run.unsaved")), QByteArray("3\r\n1\r\n"));
+}
+
+// A file in the shared folder that is far larger than any the program writes is not read: the
+// messages stay empty and the database starts cleared, as for files that cannot be read.
+void TestStartup::oversizedSharedFilesAreNotRead()
+{
+    DataFolder folder;
+    const QByteArray padding = '\n' + QByteArray(SharedFileLimit, ';') + '\n';
+    for (const char* name : {"elevra.msg", "DBase0.db"})
+        writeBytes(folder.path(name), readBytes(folder.path(name)) + padding);
+    TConferenceForm form(folder.paths());
+    QCOMPARE(form.programData().Messages[14], QString());
+    QCOMPARE(form.programData().Presets[0].preset_id, QString("No Name"));
 }
 
 void TestStartup::failedWriteAtCloseKeepsTheWindowOpen()
