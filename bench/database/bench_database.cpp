@@ -53,11 +53,11 @@ int main(int argc, char** argv)
 
     ScriptedQuestions ok;
     SilentAnnouncer silent;
-    DatabaseScreen store({d.Presets, d.config, d.paths.DatabaseFolder, form.controller(),
+    DatabaseWindowState store({d.Presets, d.config, d.paths.DatabaseFolder, form.controller(),
                           [&d](int n) { return d.Messages[n]; }, silent},
                          ok);
     store.DatabaseGridSelectCell(5);
-    QObject::connect(&store, &DatabaseScreen::gridChanged, grid, fullRepaint);
+    QObject::connect(&store, &DatabaseWindowState::gridChanged, grid, fullRepaint);
     report("Store of one entry with its grid repaint", timed(500, [] {}, [&](int i) {
                store.SetIdentifierText(QStringLiteral("  Speaker %1  ").arg(i));
                store.StoreBtnClick();
@@ -65,7 +65,7 @@ int main(int argc, char** argv)
            " (target well under 16 ms)");
 
     // Take pressed at random moments while polling, until the cycle writes stand 1's frame.
-    DatabaseScreen& screen = window->screen();
+    DatabaseWindowState& screen = window->screen();
     const std::vector<double> latencies = timeTakesToFirstFrame(
         form.controller(), 11, [&](int i) { screen.DatabaseGridSelectCell(1 + i % 4); },
         [&] { screen.TakeBtnClick(); });

@@ -59,14 +59,14 @@ int main(int argc, char** argv)
     // The window's own rules with scripted dialogs, and a grid over them the height of a screen.
     ScriptedQuestions dialogs;
     SilentAnnouncer silent;
-    RunOrderScreen screen({d.runOrder, d.Presets, d.config, d.paths.RunOrderFolder, form.controller(),
+    RunOrderWindowState screen({d.runOrder, d.Presets, d.config, d.paths.RunOrderFolder, form.controller(),
                            [&d](int n) { return d.Messages[n]; }, silent},
                           dialogs);
     RunGrid grid(screen);
     grid.resize(354, 1080 - TConfRunScreen::PanelHeight);
     QImage canvas(grid.size(), QImage::Format_ARGB32_Premultiplied);
     const auto fullRepaint = [&grid, &canvas] { grid.render(&canvas); };
-    QObject::connect(&screen, &RunOrderScreen::listChanged, &grid, fullRepaint);
+    QObject::connect(&screen, &RunOrderWindowState::listChanged, &grid, fullRepaint);
 
     const auto retrieve = [&](const QString& name) {
         dialogs.fileName = name;
@@ -102,7 +102,7 @@ int main(int argc, char** argv)
 
     // Take pressed at random moments while polling, until the cycle writes stand 1's frame.
     // The window's own rules, on the same 1 000 entries.
-    RunOrderScreen& windowScreen = form.runOrderWindow().screen();
+    RunOrderWindowState& windowScreen = form.runOrderWindow().screen();
     thousand();
     const std::vector<double> latencies = timeTakesToFirstFrame(
         form.controller(), 11, [&](int i) { windowScreen.RunGridSelectCell(1, 1 + i * 7); },

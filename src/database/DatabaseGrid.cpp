@@ -1,6 +1,6 @@
 #include "database/DatabaseGrid.h"
 
-#include "database/DatabaseScreen.h"
+#include "database/DatabaseWindowState.h"
 #include "widgets/ScreenCellsModel.h"
 
 #include <QApplication>
@@ -14,17 +14,17 @@
 
 namespace {
 
-class DatabaseGridModel : public ScreenCellsModel<DatabaseScreen> {
+class DatabaseGridModel : public ScreenCellsModel<DatabaseWindowState> {
 public:
-    DatabaseGridModel(DatabaseScreen& screen, QObject* parent) : ScreenCellsModel(screen, parent)
+    DatabaseGridModel(DatabaseWindowState& screen, QObject* parent) : ScreenCellsModel(screen, parent)
     {
-        connect(&screen_, &DatabaseScreen::gridChanged, this,
+        connect(&screen_, &DatabaseWindowState::gridChanged, this,
                 [this] { emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1)); });
     }
 
     int rowCount(const QModelIndex& parent = {}) const override
     {
-        return parent.isValid() ? 0 : DatabaseScreen::RowCount - 1;
+        return parent.isValid() ? 0 : DatabaseWindowState::RowCount - 1;
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override
     {
@@ -35,7 +35,7 @@ public:
 // The heading row. A left press on it, column resizing included, leaves no entry selected.
 class DatabaseHeading : public GridHeading {
 public:
-    explicit DatabaseHeading(DatabaseScreen& screen) : screen_(screen) {}
+    explicit DatabaseHeading(DatabaseWindowState& screen) : screen_(screen) {}
 
 protected:
     void mousePressEvent(QMouseEvent* event) override
@@ -46,12 +46,12 @@ protected:
     }
 
 private:
-    DatabaseScreen& screen_;
+    DatabaseWindowState& screen_;
 };
 
 } // namespace
 
-DatabaseGrid::DatabaseGrid(DatabaseScreen& screen, QWidget* parent)
+DatabaseGrid::DatabaseGrid(DatabaseWindowState& screen, QWidget* parent)
     : OwnerDrawnGrid(new DatabaseHeading(screen), parent), screen_(screen)
 {
     setModel(new DatabaseGridModel(screen, this));

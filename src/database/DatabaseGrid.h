@@ -5,7 +5,7 @@
 #include <array>
 #include <functional>
 
-class DatabaseScreen;
+class DatabaseWindowState;
 class QMimeData;
 
 // The database grid: the heading and the 50 entries, every cell painted from the screen's
@@ -16,7 +16,7 @@ public:
     static constexpr int DefaultColumnWidth = 20;
     static constexpr int StoredColumns = 9;
 
-    explicit DatabaseGrid(DatabaseScreen& screen, QWidget* parent = nullptr);
+    explicit DatabaseGrid(DatabaseWindowState& screen, QWidget* parent = nullptr);
 
     std::array<int, StoredColumns> ColumnWidths() const;
     void SetColumnWidths(const std::array<int, StoredColumns>& widths);
@@ -38,7 +38,7 @@ private:
     bool CellHighlighted(const QModelIndex& index) const override;
     bool WindowActive() const override;
 
-    DatabaseScreen& screen_;
+    DatabaseWindowState& screen_;
     DragRunner runDrag_;
     QPoint pressPosition_;
     bool dragArmed_ = false;

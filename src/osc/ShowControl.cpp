@@ -1,7 +1,7 @@
 #include "osc/ShowControl.h"
 
-#include "database/DatabaseScreen.h"
-#include "runorder/RunOrderScreen.h"
+#include "database/DatabaseWindowState.h"
+#include "runorder/RunOrderWindowState.h"
 #include "stand/StandController.h"
 
 #include <QSocketNotifier>
@@ -80,9 +80,9 @@ QString ShowControl::Start(const ShowControlSettings& settings)
         if (command == pcTake || command == pcHome)
             SendCurrent(0, QString());
     });
-    connect(&links_.database, &DatabaseScreen::speakerTaken, this,
+    connect(&links_.database, &DatabaseWindowState::speakerTaken, this,
             [this](const QString& name) { SendCurrent(0, name); });
-    connect(&links_.runOrder, &RunOrderScreen::speakerTaken, this, &ShowControl::SendCurrent);
+    connect(&links_.runOrder, &RunOrderWindowState::speakerTaken, this, &ShowControl::SendCurrent);
     FlushStands();
     if (!IsLoopbackAddress(address))
         networkNotice_ = QStringLiteral("Show control listens on the network (%1): the stands can be moved by %2")
@@ -178,7 +178,7 @@ void ShowControl::CarryOut(const ShowCommand& command)
 
 void ShowControl::TakeRunOrderRow(int row)
 {
-    RunOrderScreen& runOrder = links_.runOrder;
+    RunOrderWindowState& runOrder = links_.runOrder;
     // While the operator carries an entry with the mouse, the current row is the one carried.
     if (runOrder.RowDragging() || row < 1 || row > runOrder.Count()) {
         Ignore();
@@ -190,7 +190,7 @@ void ShowControl::TakeRunOrderRow(int row)
 
 void ShowControl::StepRunOrder(int step)
 {
-    const RunOrderScreen& runOrder = links_.runOrder;
+    const RunOrderWindowState& runOrder = links_.runOrder;
     if (runOrder.Count() == 0)
         return;
     const int position = runOrder.RunOrderPosition();

@@ -15,16 +15,16 @@
 #include <memory>
 #include <optional>
 
-class DatabaseScreen;
+class DatabaseWindowState;
 class QSocketNotifier;
-class RunOrderScreen;
+class RunOrderWindowState;
 class StandController;
 
 // What the show control works on; all of it is owned by the main window.
 struct ShowControlLinks {
     StandController& controller;
-    DatabaseScreen& database;
-    RunOrderScreen& runOrder;
+    DatabaseWindowState& database;
+    RunOrderWindowState& runOrder;
     // The index of the speaker of that name, as the prompter link finds it, or -1.
     std::function<int(const QString&)> findSpeaker;
 };

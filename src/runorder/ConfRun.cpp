@@ -12,7 +12,7 @@ constexpr int ButtonHeight = 25;
 
 } // namespace
 
-TConfRunScreen::TConfRunScreen(const RunOrderScreenLinks& links, const RunScreenLayout& layout, QWidget* parent)
+TConfRunScreen::TConfRunScreen(const RunOrderWindowStateLinks& links, const RunScreenLayout& layout, QWidget* parent)
     : GridWindow(QStringLiteral("ConfRunScreen"), QStringLiteral("RunOrderPanel"), HelpContext, PanelHeight,
                  {ButtonTop, ButtonWidth, ButtonHeight, links.message}, parent)
     , screen_(links, questions())
@@ -32,21 +32,21 @@ void TConfRunScreen::FormCreate(const RunScreenLayout& layout)
     grid_ = new RunGrid(screen_, this);
     grid_->setObjectName(QStringLiteral("RunGrid"));
     setGrid(grid_);
-    connect(&screen_, &RunOrderScreen::captionChanged, this, &QWidget::setWindowTitle);
+    connect(&screen_, &RunOrderWindowState::captionChanged, this, &QWidget::setWindowTitle);
     connect(addButton("RunOrderCopyBtn", "Dup", 8, 20), &QToolButton::clicked, &screen_,
-            &RunOrderScreen::RunOrderCopyBtnClick);
+            &RunOrderWindowState::RunOrderCopyBtnClick);
     connect(addButton("RunOrderDeleteBtn", "Del", 56, 21), &QToolButton::clicked, &screen_,
-            &RunOrderScreen::RunOrderDeleteBtnClick);
+            &RunOrderWindowState::RunOrderDeleteBtnClick);
     connect(addButton("RunOrderClearBtn", "Clear", 104, 22), &QToolButton::clicked, &screen_,
-            &RunOrderScreen::RunOrderClearBtnClick);
+            &RunOrderWindowState::RunOrderClearBtnClick);
     connect(addButton("RunOrderTakeBtn", "Take", 152, 23), &QToolButton::clicked, &screen_,
-            &RunOrderScreen::RunOrderTakeBtnClick);
+            &RunOrderWindowState::RunOrderTakeBtnClick);
     connect(addButton("RunOrderPrintBtn", "Print", 200, 24), &QToolButton::clicked, this,
             &GridWindow::printRequested);
     connect(addButton("RunOrderRetrieveBtn", "Retr", 248, 26), &QToolButton::clicked, &screen_,
-            &RunOrderScreen::RunOrderRetrieveBtnClick);
+            &RunOrderWindowState::RunOrderRetrieveBtnClick);
     connect(addButton("RunOrderSaveBtn", "Save", 296, 27), &QToolButton::clicked, &screen_,
-            &RunOrderScreen::RunOrderSaveBtnClick);
+            &RunOrderWindowState::RunOrderSaveBtnClick);
 
     applyGeometry(layout);
     // The stored row count is not applied: the grid always has one row per entry, so that a

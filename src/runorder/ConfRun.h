@@ -1,12 +1,12 @@
 #pragma once
 
 #include "config/Configuration.h"
-#include "runorder/RunOrderScreen.h"
+#include "runorder/RunOrderWindowState.h"
 #include "widgets/GridWindow.h"
 
 class RunGrid;
 
-// The run order window: the button row and the grid over RunOrderScreen.
+// The run order window: the button row and the grid over RunOrderWindowState.
 class TConfRunScreen : public GridWindow {
     Q_OBJECT
 public:
@@ -14,9 +14,9 @@ public:
     static constexpr int PanelHeight = 33;
     static constexpr QSize DesignClientSize{354, 188};
 
-    TConfRunScreen(const RunOrderScreenLinks& links, const RunScreenLayout& layout, QWidget* parent = nullptr);
+    TConfRunScreen(const RunOrderWindowStateLinks& links, const RunScreenLayout& layout, QWidget* parent = nullptr);
 
-    RunOrderScreen& screen() { return screen_; }
+    RunOrderWindowState& screen() { return screen_; }
     RunGrid& grid() { return *grid_; }
     // Geometry (client size), visibility, the Num column's width and the grid's row count, as
     // the configuration keeps them.
@@ -28,6 +28,6 @@ protected:
 private:
     void FormCreate(const RunScreenLayout& layout);
 
-    RunOrderScreen screen_;
+    RunOrderWindowState screen_;
     RunGrid* grid_ = nullptr;
 };

@@ -1,7 +1,7 @@
 #include "runorder/RunGrid.h"
 
 #include "database/VantoraDragDrop.h"
-#include "runorder/RunOrderScreen.h"
+#include "runorder/RunOrderWindowState.h"
 #include "widgets/ScreenCellsModel.h"
 
 #include <QDropEvent>
@@ -19,12 +19,12 @@ constexpr int MinimumColumnWidth = RunGrid::DefaultRowHeight + RunGrid::GridLine
 
 // One row per entry. The row count follows the list through listChanged, one insertion or
 // removal at a time, so the view keeps its scroll position and column widths.
-class RunGridModel : public ScreenCellsModel<RunOrderScreen> {
+class RunGridModel : public ScreenCellsModel<RunOrderWindowState> {
 public:
-    RunGridModel(RunOrderScreen& screen, QObject* parent) : ScreenCellsModel(screen, parent), rows_(screen.Count())
+    RunGridModel(RunOrderWindowState& screen, QObject* parent) : ScreenCellsModel(screen, parent), rows_(screen.Count())
     {
-        connect(&screen_, &RunOrderScreen::listChanged, this, &RunGridModel::FollowList);
-        connect(&screen_, &RunOrderScreen::gridChanged, this, &RunGridModel::RepaintAll);
+        connect(&screen_, &RunOrderWindowState::listChanged, this, &RunGridModel::FollowList);
+        connect(&screen_, &RunOrderWindowState::gridChanged, this, &RunGridModel::RepaintAll);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows_; }
@@ -51,7 +51,7 @@ private:
     void RepaintAll()
     {
         if (rows_ > 0)
-            emit dataChanged(index(0, 0), index(rows_ - 1, RunOrderScreen::ColumnCount - 1));
+            emit dataChanged(index(0, 0), index(rows_ - 1, RunOrderWindowState::ColumnCount - 1));
     }
 
     int rows_;
@@ -65,7 +65,7 @@ bool Droppable(const QDropEvent& event)
 
 } // namespace
 
-RunGrid::RunGrid(RunOrderScreen& screen, QWidget* parent) : OwnerDrawnGrid(new GridHeading, parent), screen_(screen)
+RunGrid::RunGrid(RunOrderWindowState& screen, QWidget* parent) : OwnerDrawnGrid(new GridHeading, parent), screen_(screen)
 {
     setModel(new RunGridModel(screen, this));
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -82,7 +82,7 @@ RunGrid::RunGrid(RunOrderScreen& screen, QWidget* parent) : OwnerDrawnGrid(new G
         if (logicalIndex == 0)
             FitLastColumn();
     });
-    connect(&screen_, &RunOrderScreen::currentCellMoved, this,
+    connect(&screen_, &RunOrderWindowState::currentCellMoved, this,
             [this](int column, int row) { scrollTo(model()->index(row - 1, column)); });
 
     SetNumColumnWidth(20);

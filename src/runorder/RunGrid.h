@@ -3,7 +3,7 @@
 #include "widgets/OwnerDrawnGrid.h"
 
 class QMimeData;
-class RunOrderScreen;
+class RunOrderWindowState;
 
 // The run order grid: the heading and one row per entry, every cell painted from the screen's
 // state. The grid's own selection is not used: mouse and keys go to the screen's rules, which
@@ -12,7 +12,7 @@ class RunOrderScreen;
 class RunGrid : public OwnerDrawnGrid {
     Q_OBJECT
 public:
-    explicit RunGrid(RunOrderScreen& screen, QWidget* parent = nullptr);
+    explicit RunGrid(RunOrderWindowState& screen, QWidget* parent = nullptr);
 
     int NumColumnWidth() const;
     void SetNumColumnWidth(int width);
@@ -39,6 +39,6 @@ private:
     // The first row below those wholly in view, or the last row when all of them are in view.
     int RowBelowView() const;
 
-    RunOrderScreen& screen_;
+    RunOrderWindowState& screen_;
     bool selecting_ = false;
 };

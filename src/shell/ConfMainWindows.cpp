@@ -24,7 +24,7 @@ constexpr const char* UsbDevicesFolder = "/sys/bus/usb/devices";
 
 void TConferenceForm::CreateRunScreen()
 {
-    const RunOrderScreenLinks links{data_.runOrder, data_.Presets, data_.config, data_.paths.RunOrderFolder,
+    const RunOrderWindowStateLinks links{data_.runOrder, data_.Presets, data_.config, data_.paths.RunOrderFolder,
                                     *controller_, [this](int n) { return data_.Messages[n]; }, *this};
     runScreen_ = new TConfRunScreen(links, data_.runScreenLayout, this);
     RunOrderBtn->setChecked(runScreen_->isVisible());
@@ -36,7 +36,7 @@ void TConferenceForm::CreateRunScreen()
 
 void TConferenceForm::CreateDatabaseScreen()
 {
-    const DatabaseScreenLinks links{data_.Presets, data_.config, data_.paths.DatabaseFolder, *controller_,
+    const DatabaseWindowStateLinks links{data_.Presets, data_.config, data_.paths.DatabaseFolder, *controller_,
                                     [this](int n) { return data_.Messages[n]; }, *this};
     dataScreen_ = new TConfDataScreen(links, data_.databaseLayout, this);
     DatabaseBtn->setChecked(dataScreen_->isVisible());
@@ -44,7 +44,7 @@ void TConferenceForm::CreateDatabaseScreen()
     connect(dataScreen_, &TConfDataScreen::closed, DatabaseBtn, [this] { DatabaseBtn->setChecked(false); });
     connect(dataScreen_, &TConfDataScreen::printRequested, this, [this] { PrintDatabase(data_.Presets, dataScreen_); });
     // The run order shows the database's names, so it follows every change of the entries.
-    connect(&dataScreen_->screen(), &DatabaseScreen::entriesChanged, runScreen_, [this] {
+    connect(&dataScreen_->screen(), &DatabaseWindowState::entriesChanged, runScreen_, [this] {
         if (runScreen_->isVisible())
             runScreen_->grid().viewport()->update();
     });

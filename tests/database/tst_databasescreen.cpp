@@ -1,6 +1,6 @@
 #include "ControllerRig.h"
 #include "ScriptedQuestions.h"
-#include "database/DatabaseScreen.h"
+#include "database/DatabaseWindowState.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,7 +10,7 @@ namespace {
 // The database window's state over the controller rig.
 struct Rig : ControllerRig {
     ScriptedQuestions dialogs;
-    DatabaseScreen screen{DatabaseScreenLinks{presets, config, "/nowhere", controller, Message, announcer}, dialogs};
+    DatabaseWindowState screen{DatabaseWindowStateLinks{presets, config, "/nowhere", controller, Message, announcer}, dialogs};
 
     explicit Rig(int standsDisplayed) : ControllerRig(standsDisplayed)
     {
@@ -44,7 +44,7 @@ void TestDatabaseScreen::takesServeDisplayedStandsAndAnnounceOnlyLocalOnes()
     QCOMPARE(rig.announcer.sent, QStringList{"Speaker Guest"});
 
     // The prompting application's choice: selected, shown, taken, not announced back.
-    QSignalSpy scrolled(&rig.screen, &DatabaseScreen::scrollRowToTop);
+    QSignalSpy scrolled(&rig.screen, &DatabaseWindowState::scrollRowToTop);
     rig.screen.SetDatabaseSelection(1);
     QCOMPARE(rig.screen.SelectedDatabaseRow(), 2);
     QCOMPARE(rig.screen.IdentifierText(), QString("Chair"));
@@ -60,7 +60,7 @@ void TestDatabaseScreen::fileFailuresKeepTableAndName()
 {
     QTemporaryDir dir;
     Rig rig(8);
-    QSignalSpy captions(&rig.screen, &DatabaseScreen::captionChanged);
+    QSignalSpy captions(&rig.screen, &DatabaseWindowState::captionChanged);
 
     rig.dialogs.fileName = dir.path() + "/missing folder/speakers.db";
     rig.screen.SaveBtnClick();

@@ -2,7 +2,7 @@
 #include "ScriptedQuestions.h"
 #include "TestFiles.h"
 #include "database/VantoraDragDrop.h"
-#include "runorder/RunOrderScreen.h"
+#include "runorder/RunOrderWindowState.h"
 
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -17,15 +17,15 @@ namespace {
 struct Rig : ControllerRig {
     RunOrder runOrder;
     ScriptedQuestions dialogs;
-    std::unique_ptr<RunOrderScreen> screen;
+    std::unique_ptr<RunOrderWindowState> screen;
 
     Rig(const QStringList& entries, int standsDisplayed = 8) : ControllerRig(standsDisplayed)
     {
         runOrder.RunOrderList = entries;
         presets[0].preset_id = "Chair";
         config.RunOrderFileName = "/data/RunOrder/first.run";
-        screen = std::make_unique<RunOrderScreen>(
-            RunOrderScreenLinks{runOrder, presets, config, "/nowhere", controller, Message, announcer}, dialogs);
+        screen = std::make_unique<RunOrderWindowState>(
+            RunOrderWindowStateLinks{runOrder, presets, config, "/nowhere", controller, Message, announcer}, dialogs);
     }
     void ExecuteRunOrderTake() override { screen->ExecuteRunOrderTake(); }
 
@@ -197,7 +197,7 @@ void TestRunOrderScreen::filesAndTheirFailures()
     QTemporaryDir dir;
     Rig rig({"4", "0"});
     rig.runOrder.RunOrderChanged = true;
-    QSignalSpy captions(rig.screen.get(), &RunOrderScreen::captionChanged);
+    QSignalSpy captions(rig.screen.get(), &RunOrderWindowState::captionChanged);
 
     // A save that cannot write says so and changes nothing.
     rig.dialogs.fileName = dir.filePath("no folder/evening.run");

@@ -15,7 +15,7 @@ class OperatorQuestions;
 class StandController;
 
 // What the run order window works on; all of it is owned by the main window.
-struct RunOrderScreenLinks {
+struct RunOrderWindowStateLinks {
     RunOrder& runOrder;
     const PresetTable& presets;
     Configuration& config;  // RunOrderFileName
@@ -40,12 +40,12 @@ std::optional<int> RunOrderEntryIndex(const QString& entry);
 // The state and the rules of the run order window: the grid's current cell and selection, the
 // moving of an entry with the mouse, the drop of a speaker and every button. Grid rows count
 // from 1 (row 0 is the heading) and show list entry row − 1; column 0 is Num, 1 Identifier.
-class RunOrderScreen : public QObject {
+class RunOrderWindowState : public QObject {
     Q_OBJECT
 public:
     static constexpr int ColumnCount = 2;
 
-    RunOrderScreen(const RunOrderScreenLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
+    RunOrderWindowState(const RunOrderWindowStateLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
 
     int Count() const { return int(links_.runOrder.RunOrderList.size()); }
     int RunOrderPosition() const { return links_.runOrder.RunOrderPosition; }
@@ -106,7 +106,7 @@ private:
     // The selected rows that hold entries, or nothing.
     std::optional<std::pair<int, int>> SelectedRows() const;
 
-    RunOrderScreenLinks links_;
+    RunOrderWindowStateLinks links_;
     OperatorQuestions& questions_;
     int currentColumn_ = 0;
     int currentRow_ = 1;

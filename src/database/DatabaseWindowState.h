@@ -13,7 +13,7 @@ class QMimeData;
 class StandController;
 
 // What the database window works on; all of it is owned by the main window.
-struct DatabaseScreenLinks {
+struct DatabaseWindowStateLinks {
     PresetTable& presets;
     Configuration& config;  // DatabaseFileName, DatabaseFromTarget
     QString databaseFolder;
@@ -25,13 +25,13 @@ struct DatabaseScreenLinks {
 // The state and the rules of the database window: the selected entry, the identifier box and
 // every operation of its buttons, grid and keys. Grid rows count from 1 (row 0 is the heading),
 // entry indices from 0.
-class DatabaseScreen : public QObject {
+class DatabaseWindowState : public QObject {
     Q_OBJECT
 public:
     static constexpr int ColumnCount = 10;
     static constexpr int RowCount = PresetCount + 1;
 
-    DatabaseScreen(const DatabaseScreenLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
+    DatabaseWindowState(const DatabaseWindowStateLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
 
     const PresetTable& Presets() const { return links_.presets; }
     int SelectedDatabaseRow() const { return selectedDatabaseRow_; }
@@ -86,7 +86,7 @@ private:
     void SetIdentifierBox(const QString& text);
     void ClearAllWithReset();
 
-    DatabaseScreenLinks links_;
+    DatabaseWindowStateLinks links_;
     OperatorQuestions& questions_;
     int selectedDatabaseRow_ = 1;
     bool databaseWindowActive_ = false;

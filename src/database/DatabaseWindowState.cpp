@@ -1,4 +1,4 @@
-#include "database/DatabaseScreen.h"
+#include "database/DatabaseWindowState.h"
 
 #include "common/AppError.h"
 #include "common/OperatorQuestions.h"
@@ -22,18 +22,18 @@ std::uint8_t LowEightBits(int value)
 
 } // namespace
 
-DatabaseScreen::DatabaseScreen(const DatabaseScreenLinks& links, OperatorQuestions& questions, QObject* parent)
+DatabaseWindowState::DatabaseWindowState(const DatabaseWindowStateLinks& links, OperatorQuestions& questions, QObject* parent)
     : QObject(parent), links_(links), questions_(questions)
 {
 }
 
-void DatabaseScreen::SetDatabaseWindowActive(bool active)
+void DatabaseWindowState::SetDatabaseWindowActive(bool active)
 {
     databaseWindowActive_ = active;
     emit gridChanged();
 }
 
-QString DatabaseScreen::ShowDatabaseCaption() const
+QString DatabaseWindowState::ShowDatabaseCaption() const
 {
     QString name = QFileInfo(links_.config.DatabaseFileName).fileName();
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -42,7 +42,7 @@ QString DatabaseScreen::ShowDatabaseCaption() const
     return QStringLiteral("Database: ") + name;
 }
 
-QString DatabaseScreen::CellText(int row, int column) const
+QString DatabaseWindowState::CellText(int row, int column) const
 {
     if (row == 0) {
         if (column == 0)
@@ -61,13 +61,13 @@ QString DatabaseScreen::CellText(int row, int column) const
     return QString::number(entry.preset[static_cast<size_t>(column - 2)]);
 }
 
-void DatabaseScreen::SetIdentifierBox(const QString& text)
+void DatabaseWindowState::SetIdentifierBox(const QString& text)
 {
     identifierText_ = text;
     emit identifierChanged(text);
 }
 
-void DatabaseScreen::LoadPreset(int i)
+void DatabaseWindowState::LoadPreset(int i)
 {
     if (i < 0 || i >= PresetCount)
         return;
@@ -78,7 +78,7 @@ void DatabaseScreen::LoadPreset(int i)
     SetIdentifierBox(entry.preset_id);
 }
 
-void DatabaseScreen::StoreBtnClick()
+void DatabaseWindowState::StoreBtnClick()
 {
     if (!HasSelection())
         return;
@@ -99,7 +99,7 @@ void DatabaseScreen::StoreBtnClick()
     emit entriesChanged();
 }
 
-void DatabaseScreen::LoadBtnClick()
+void DatabaseWindowState::LoadBtnClick()
 {
     if (!HasSelection())
         return;
@@ -110,12 +110,12 @@ void DatabaseScreen::LoadBtnClick()
     }
 }
 
-void DatabaseScreen::TakeBtnClick()
+void DatabaseWindowState::TakeBtnClick()
 {
     links_.controller.SetPendingCommand(pcDatabaseTakeLocal);
 }
 
-void DatabaseScreen::ExecuteDatabaseTake(bool local)
+void DatabaseWindowState::ExecuteDatabaseTake(bool local)
 {
     if (!HasSelection())
         return;
@@ -126,7 +126,7 @@ void DatabaseScreen::ExecuteDatabaseTake(bool local)
     emit speakerTaken(entry.preset_id);
 }
 
-void DatabaseScreen::SetDatabaseSelection(int n)
+void DatabaseWindowState::SetDatabaseSelection(int n)
 {
     if (n < 0 || n >= PresetCount)
         return;
@@ -138,7 +138,7 @@ void DatabaseScreen::SetDatabaseSelection(int n)
     emit gridChanged();
 }
 
-void DatabaseScreen::DeleteBtnClick()
+void DatabaseWindowState::DeleteBtnClick()
 {
     if (!HasSelection())
         return;
@@ -152,7 +152,7 @@ void DatabaseScreen::DeleteBtnClick()
     emit entriesChanged();
 }
 
-void DatabaseScreen::ClearAllWithReset()
+void DatabaseWindowState::ClearAllWithReset()
 {
     if (!questions_.confirm(links_.message(4) + u'?'))
         return;
@@ -164,7 +164,7 @@ void DatabaseScreen::ClearAllWithReset()
     emit entriesChanged();
 }
 
-void DatabaseScreen::ClearBtnClick()
+void DatabaseWindowState::ClearBtnClick()
 {
     if (!questions_.confirm(links_.message(25) + u'?'))
         return;
@@ -173,7 +173,7 @@ void DatabaseScreen::ClearBtnClick()
     emit entriesChanged();
 }
 
-DatabaseScreen::DeleteKeyAction DatabaseScreen::DeleteKeyActionFor(Qt::KeyboardModifiers modifiers)
+DatabaseWindowState::DeleteKeyAction DatabaseWindowState::DeleteKeyActionFor(Qt::KeyboardModifiers modifiers)
 {
     const Qt::KeyboardModifiers held = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (held == Qt::ControlModifier)
@@ -183,7 +183,7 @@ DatabaseScreen::DeleteKeyAction DatabaseScreen::DeleteKeyActionFor(Qt::KeyboardM
     return DeleteKeyAction::Delete;
 }
 
-void DatabaseScreen::DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
+void DatabaseWindowState::DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
 {
     switch (DeleteKeyActionFor(modifiers)) {
     case DeleteKeyAction::Delete:
@@ -197,7 +197,7 @@ void DatabaseScreen::DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
     }
 }
 
-void DatabaseScreen::RetrieveBtnClick()
+void DatabaseWindowState::RetrieveBtnClick()
 {
     const QString chosen = questions_.fileToOpen(links_.databaseFolder);
     if (chosen.isEmpty())
@@ -217,7 +217,7 @@ void DatabaseScreen::RetrieveBtnClick()
     emit entriesChanged();
 }
 
-void DatabaseScreen::SaveBtnClick()
+void DatabaseWindowState::SaveBtnClick()
 {
     const QString chosen = questions_.fileToSave(links_.databaseFolder, links_.config.DatabaseFileName,
                                                   OperatorQuestions::Replace::WithoutAsking);
@@ -234,7 +234,7 @@ void DatabaseScreen::SaveBtnClick()
     emit captionChanged(ShowDatabaseCaption());
 }
 
-void DatabaseScreen::DatabaseGridSelectCell(int row)
+void DatabaseWindowState::DatabaseGridSelectCell(int row)
 {
     if (row < 1 || row > PresetCount)
         return;
@@ -243,19 +243,19 @@ void DatabaseScreen::DatabaseGridSelectCell(int row)
     emit gridChanged();
 }
 
-void DatabaseScreen::DatabaseGridLeftPress(int row)
+void DatabaseWindowState::DatabaseGridLeftPress(int row)
 {
     selectedDatabaseRow_ = (row >= 1 && row <= PresetCount) ? row : 0;
     emit gridChanged();
 }
 
-void DatabaseScreen::DatabaseGridDblClick()
+void DatabaseWindowState::DatabaseGridDblClick()
 {
     if (HasSelection())
         LoadPreset(selectedDatabaseRow_ - 1);
 }
 
-QMimeData* DatabaseScreen::DragData() const
+QMimeData* DatabaseWindowState::DragData() const
 {
     if (!HasSelection())
         return nullptr;

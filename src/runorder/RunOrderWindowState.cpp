@@ -1,4 +1,4 @@
-#include "runorder/RunOrderScreen.h"
+#include "runorder/RunOrderWindowState.h"
 
 #include "common/AppError.h"
 #include "common/OperatorQuestions.h"
@@ -19,31 +19,31 @@ std::optional<int> RunOrderEntryIndex(const QString& entry)
     return index;
 }
 
-RunOrderScreen::RunOrderScreen(const RunOrderScreenLinks& links, OperatorQuestions& questions, QObject* parent)
+RunOrderWindowState::RunOrderWindowState(const RunOrderWindowStateLinks& links, OperatorQuestions& questions, QObject* parent)
     : QObject(parent), links_(links), questions_(questions)
 {
     links_.runOrder.RunOrderPosition = list().isEmpty() ? -1 : 1;
 }
 
-void RunOrderScreen::SetRunOrderWindowActive(bool active)
+void RunOrderWindowState::SetRunOrderWindowActive(bool active)
 {
     runOrderWindowActive_ = active;
     emit gridChanged();
 }
 
-GridRect RunOrderScreen::Selection() const
+GridRect RunOrderWindowState::Selection() const
 {
     return GridRect{std::min(currentColumn_, anchorColumn_), std::min(currentRow_, anchorRow_),
                     std::max(currentColumn_, anchorColumn_), std::max(currentRow_, anchorRow_)};
 }
 
-bool RunOrderScreen::Highlighted(int row, int column) const
+bool RunOrderWindowState::Highlighted(int row, int column) const
 {
     const GridRect selection = Selection();
     return row >= 1 && column == selection.left && row >= selection.top && row <= selection.bottom;
 }
 
-QString RunOrderScreen::CellText(int row, int column) const
+QString RunOrderWindowState::CellText(int row, int column) const
 {
     if (row == 0)
         return column == 0 ? QStringLiteral("Num") : QStringLiteral("Identifier");
@@ -56,7 +56,7 @@ QString RunOrderScreen::CellText(int row, int column) const
     return links_.presets[static_cast<size_t>(index)].preset_id;
 }
 
-QString RunOrderScreen::ShowRunOrderCaption() const
+QString RunOrderWindowState::ShowRunOrderCaption() const
 {
     QString name = QFileInfo(links_.config.RunOrderFileName).fileName();
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -65,13 +65,13 @@ QString RunOrderScreen::ShowRunOrderCaption() const
     return QStringLiteral("Run Order: ") + name;
 }
 
-bool RunOrderScreen::PositionInList() const
+bool RunOrderWindowState::PositionInList() const
 {
     const int position = RunOrderPosition();
     return !links_.runOrder.RunOrderList.isEmpty() && position >= 1 && position <= Count();
 }
 
-std::optional<std::pair<int, int>> RunOrderScreen::SelectedRows() const
+std::optional<std::pair<int, int>> RunOrderWindowState::SelectedRows() const
 {
     const GridRect selection = Selection();
     const int top = std::max(selection.top, 1);
@@ -81,7 +81,7 @@ std::optional<std::pair<int, int>> RunOrderScreen::SelectedRows() const
     return std::make_pair(top, bottom);
 }
 
-void RunOrderScreen::RunGridSelectCell(int column, int row)
+void RunOrderWindowState::RunGridSelectCell(int column, int row)
 {
     if (row < 1 || row > Count() || column < 0 || column >= ColumnCount)
         return;
@@ -95,7 +95,7 @@ void RunOrderScreen::RunGridSelectCell(int column, int row)
     emit gridChanged();
 }
 
-void RunOrderScreen::MoveAnchor(int column, int row)
+void RunOrderWindowState::MoveAnchor(int column, int row)
 {
     if (!rangeSelect_ || row < 1 || row > Count() || column < 0 || column >= ColumnCount)
         return;
@@ -104,24 +104,24 @@ void RunOrderScreen::MoveAnchor(int column, int row)
     emit gridChanged();
 }
 
-void RunOrderScreen::RunGridMouseDown(int row)
+void RunOrderWindowState::RunGridMouseDown(int row)
 {
     rowPressed_ = row >= 1;
 }
 
-void RunOrderScreen::RunGridMouseMove()
+void RunOrderWindowState::RunGridMouseMove()
 {
     if (rowPressed_)
         rowDragging_ = true;
 }
 
-void RunOrderScreen::RunGridMouseUp()
+void RunOrderWindowState::RunGridMouseUp()
 {
     rowPressed_ = false;
     rowDragging_ = false;
 }
 
-void RunOrderScreen::DropTextTargetDrop(const QMimeData& drop, int row)
+void RunOrderWindowState::DropTextTargetDrop(const QMimeData& drop, int row)
 {
     const std::optional<int> index = ReceivedEntryIndex(drop);
     if (!index)
@@ -141,7 +141,7 @@ void RunOrderScreen::DropTextTargetDrop(const QMimeData& drop, int row)
     emit listChanged();
 }
 
-void RunOrderScreen::RunOrderCopyBtnClick()
+void RunOrderWindowState::RunOrderCopyBtnClick()
 {
     const auto rows = SelectedRows();
     if (!PositionInList() || !rows)
@@ -154,7 +154,7 @@ void RunOrderScreen::RunOrderCopyBtnClick()
     emit listChanged();
 }
 
-void RunOrderScreen::RunOrderDeleteBtnClick()
+void RunOrderWindowState::RunOrderDeleteBtnClick()
 {
     const auto rows = SelectedRows();
     if (!PositionInList() || !rows)
@@ -166,7 +166,7 @@ void RunOrderScreen::RunOrderDeleteBtnClick()
     emit listChanged();
 }
 
-void RunOrderScreen::RunOrderClearBtnClick()
+void RunOrderWindowState::RunOrderClearBtnClick()
 {
     if (list().isEmpty())
         return;
@@ -176,13 +176,13 @@ void RunOrderScreen::RunOrderClearBtnClick()
     emit listChanged();
 }
 
-void RunOrderScreen::RunOrderTakeBtnClick()
+void RunOrderWindowState::RunOrderTakeBtnClick()
 {
     if (PositionInList())
         links_.controller.SetPendingCommand(pcRunOrderTake);
 }
 
-void RunOrderScreen::ExecuteRunOrderTake()
+void RunOrderWindowState::ExecuteRunOrderTake()
 {
     // The list may have changed since the take was asked for.
     if (!PositionInList())
@@ -198,7 +198,7 @@ void RunOrderScreen::ExecuteRunOrderTake()
     emit speakerTaken(position, speaker.preset_id);
 }
 
-void RunOrderScreen::RunOrderRetrieveBtnClick()
+void RunOrderWindowState::RunOrderRetrieveBtnClick()
 {
     const QString chosen = questions_.fileToOpen(links_.runOrderFolder);
     if (chosen.isEmpty())
@@ -216,7 +216,7 @@ void RunOrderScreen::RunOrderRetrieveBtnClick()
     emit listChanged();
 }
 
-void RunOrderScreen::RunOrderSaveBtnClick()
+void RunOrderWindowState::RunOrderSaveBtnClick()
 {
     const QString chosen = questions_.fileToSave(links_.runOrderFolder, links_.config.RunOrderFileName,
                                                   OperatorQuestions::Replace::AfterAsking);
