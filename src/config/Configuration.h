@@ -35,6 +35,13 @@ struct ShowControlSettings {
     QString FeedbackPort;
 };
 
+// The section "Show View": the live page for the crew, served by the program.
+struct ShowViewSettings {
+    bool Enabled = false;
+    QString ListenAddress = QStringLiteral("127.0.0.1");
+    int Port = 9040;
+};
+
 // The settings that live from start to close; read once, written once.
 struct Configuration {
     int mainTop = 100;
@@ -49,6 +56,7 @@ struct Configuration {
     QString DatabaseFileName;
     bool DatabaseFromTarget = false;
     ShowControlSettings ShowControl;
+    ShowViewSettings ShowView;
 
     static constexpr int DefaultScaleFactor = 94;
 };

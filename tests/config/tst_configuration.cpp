@@ -103,6 +103,8 @@ void TestConfiguration::freshFileHoldsSectionsAndKeysInOrder()
                                           "Visible=0\nRun Order Filename=\n"
                                           "[Show Control]\nOSC Enabled=0\nOSC Listen Address=127.0.0.1\n"
                                           "OSC Listen Port=9030\nOSC Feedback Host=\nOSC Feedback Port=\n"
+                                          "[Show View]\nShow View Enabled=0\nShow View Listen Address=127.0.0.1\n"
+                                          "Show View Port=9040\n"
                                           "[Run Order]\nR0=3\n"));
 }
 
