@@ -115,7 +115,8 @@
       box.append(t.tile);
     }
     while (tiles.length > list.length) tiles.pop().tile.remove();
-    box.dataset.count = String(list.length);
+    box.style.setProperty("--n", String(Math.max(1, list.length)));
+    box.style.setProperty("--n4", String(Math.max(1, Math.min(4, list.length))));
     list.forEach((s, i) => {
       const t = tiles[i];
       const key = JSON.stringify(s);
