@@ -87,6 +87,10 @@
     return e;
   }
 
+  function setText(e, text) {
+    if (e.textContent !== text) e.textContent = text;
+  }
+
   function percent(height) {
     return Math.max(0, Math.min(99, height)) / 99 * 100 + "%";
   }
@@ -124,8 +128,8 @@
       t.last = key;
       t.tile.classList.toggle("off", !s.on);
       // A stand that does not answer has no height to show, least of all 0.
-      t.actual.textContent = s.on ? String(s.a) : "—";
-      t.sub.textContent = s.on ? "target " + s.t : "no answer";
+      setText(t.actual, s.on ? String(s.a) : "—");
+      setText(t.sub, s.on ? "target " + s.t : "no answer");
       t.fill.style.height = s.on ? percent(s.a) : "0";
       t.target.style.bottom = percent(s.t);
       t.ghost.hidden = s.g === null || s.g === undefined;
