@@ -105,6 +105,13 @@ class Standsim:
         self.process.wait()
 
 
+def link(target, name):
+    """Points the link `name` at `target` in one step: the program's retries never find it missing,
+    which would make COM1 the machine's own first serial port."""
+    os.symlink(target, name + ".new")
+    os.replace(name + ".new", name)
+
+
 def handshake(port, origin, host=None):
     """A WebSocket opened by hand; the answer's status line and the socket."""
     s = socket.create_connection(("127.0.0.1", port), timeout=10)
@@ -277,14 +284,12 @@ def main():
 
         # A lost line shows at once, and a new simulator on COM1 clears it.
         sim.stop()
-        os.remove(com1)
-        os.symlink(os.path.join(root, "gone"), com1)
+        link(os.path.join(root, "gone"), com1)
         wait_for(lambda: driver.find_element(By.ID, "banner").is_displayed(), 2, "the banner")
         assert "Serial line" in text("banner"), text("banner")
         sim = Standsim("5,6,7,8", os.path.join(root, "sim2.log"))
         children.append(sim.process)
-        os.remove(com1)
-        os.symlink(sim.line, com1)
+        link(sim.line, com1)
         wait_for(lambda: not driver.find_element(By.ID, "banner").is_displayed(), 10, "the banner gone")
         wait_for(lambda: heights() == ["5", "6", "7", "8"], 10, "the new stands' heights")
 
@@ -383,6 +388,13 @@ def main():
         assert sorted(section) == ["Show View Enabled=1", "Show View Listen Address=127.0.0.1",
                                    "Show View Port=%d" % port], saved
         print("PASS")
+    except BaseException:
+        if driver:
+            print("The page's banner: %r; mode: %r" % (driver.execute_script(
+                "return [document.getElementById('banner').textContent, document.getElementById('mode').textContent]"), None))
+        print("The program said:\n" + (said.get() if "said" in locals() else ""))
+        print("The simulator's last frames:\n" + "\n".join(sim.frames().splitlines()[-8:]) if "sim" in locals() else "")
+        raise
     finally:
         if driver:
             driver.quit()
