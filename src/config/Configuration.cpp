@@ -16,6 +16,7 @@ QString runOrderKey(qsizetype i)
 {
     return QLatin1Char('R') + QString::number(i);
 }
+const QString ShowView = QStringLiteral("Show View");
 } // namespace
 
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
@@ -43,6 +44,10 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
     osc.FeedbackHost = ini.ReadString(ShowControl, "OSC Feedback Host", osc.FeedbackHost);
     osc.FeedbackPort = ini.ReadString(ShowControl, "OSC Feedback Port", osc.FeedbackPort);
     osc.AllowedSenders = ini.ReadString(ShowControl, "OSC Allowed Senders", osc.AllowedSenders);
+    ShowViewSettings& view = c.ShowView;
+    view.Enabled = ini.ReadBool(ShowView, "Show View Enabled", view.Enabled);
+    view.ListenAddress = ini.ReadString(ShowView, "Show View Listen Address", view.ListenAddress);
+    view.Port = ini.ReadInteger(ShowView, "Show View Port", view.Port);
     return c;
 }
 
@@ -119,6 +124,9 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteString(ShowControl, "OSC Feedback Host", c.ShowControl.FeedbackHost);
     ini.WriteString(ShowControl, "OSC Feedback Port", c.ShowControl.FeedbackPort);
     ini.WriteString(ShowControl, "OSC Allowed Senders", c.ShowControl.AllowedSenders);
+    ini.WriteBool(ShowView, "Show View Enabled", c.ShowView.Enabled);
+    ini.WriteString(ShowView, "Show View Listen Address", c.ShowView.ListenAddress);
+    ini.WriteInteger(ShowView, "Show View Port", c.ShowView.Port);
 
     ini.EraseSection(RunOrder);
     for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)

@@ -21,6 +21,7 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     CreateRunScreen();
     CreateDatabaseScreen();
     CreateShowControl();
+    CreateShowView();
 }
 
 TConferenceForm::~TConferenceForm()

@@ -6,6 +6,7 @@
 #include "PrompterClient.h"
 #include "PrompterAnnouncer.h"
 #include "ShowControl.h"
+#include "ShowView.h"
 #include "StandBoard.h"
 #include "StandController.h"
 #include "TakeHandler.h"
@@ -46,6 +47,11 @@ public:
     ShowControl& showControl() { return *showControl_; }
     // Why show control is off although enabled; empty when it listens or is disabled.
     const QString& showControlFailure() const { return showControlFailure_; }
+    ShowView& showView() { return *showView_; }
+    // Why the show view is off although enabled; empty when it listens or is disabled.
+    const QString& showViewFailure() const { return showViewFailure_; }
+    // The small window with the show view's control address; Ctrl+U opens it.
+    void ShowViewAddressClick();
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
@@ -84,6 +90,7 @@ private:
     void SetupBtnClick();
     void ApplySetup(const SetupSettings& settings, bool reopenPort);
     void CreateShowControl();
+    void CreateShowView();
 
     void ExecuteDatabaseTake(bool local) override;
     void ExecuteRunOrderTake() override;
@@ -113,6 +120,9 @@ private:
     QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
     std::unique_ptr<ShowControl> showControl_;
     QString showControlFailure_;
+    std::unique_ptr<ShowView> showView_;
+    QString showViewFailure_;
+    QPointer<QWidget> showViewWindow_;
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandLayout::StandCount> stands_{};

@@ -8,11 +8,14 @@
 #include "PrompterServer.h"
 #include "RunGrid.h"
 #include "Setup.h"
+#include "ShowViewWindow.h"
+#include "TokenFile.h"
 #include "UsbPortFinder.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QShortcut>
 
 // The windows that the main window owns or opens, and what they ask of it.
 
@@ -102,6 +105,29 @@ void TConferenceForm::CreateShowControl()
                                  [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
     showControl_ = std::make_unique<ShowControl>(links);
     showControlFailure_ = showControl_->Start(data_.config.ShowControl);
+}
+
+void TConferenceForm::CreateShowView()
+{
+    const ShowViewLinks links{*controller_, dataScreen_->screen(), runScreen_->screen(), data_.runOrder, data_.Presets,
+                              [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
+    showView_ = std::make_unique<ShowView>(links);
+    showViewFailure_ = showView_->Start(data_.config.ShowView, UserConfigFolder());
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), this);
+    connect(shortcut, &QShortcut::activated, this, &TConferenceForm::ShowViewAddressClick);
+}
+
+void TConferenceForm::ShowViewAddressClick()
+{
+    if (!showViewWindow_) {
+        const QString why = !showViewFailure_.isEmpty()       ? QStringLiteral("The show view is off: ") + showViewFailure_
+                            : !data_.config.ShowView.Enabled ? QStringLiteral("The show view is off: \"Show View Enabled\" is 0 in the section \"Show View\" of elevra.ini.")
+                            : showView_->Notices().join(u'\n');
+        showViewWindow_ = new ShowViewWindow(showView_->ControlUrl(), showView_->ViewUrl(), why, this);
+    }
+    showViewWindow_->show();
+    showViewWindow_->raise();
+    showViewWindow_->activateWindow();
 }
 
 void TConferenceForm::ExecuteDatabaseTake(bool local)
