@@ -10,13 +10,13 @@ const QString Database = QStringLiteral("Database");
 const QString RunScreen = QStringLiteral("Run Screen");
 const QString RunOrder = QStringLiteral("Run Order");
 const QString ShowControl = QStringLiteral("Show Control");
+const QString ShowView = QStringLiteral("Show View");
 
 // "R" and the entry's number; called once per entry of a run order that may be long.
 QString runOrderKey(qsizetype i)
 {
     return QLatin1Char('R') + QString::number(i);
 }
-const QString ShowView = QStringLiteral("Show View");
 } // namespace
 
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName)
