@@ -11,6 +11,7 @@ packages=(
   xvfb xauth imagemagick poppler-utils
   dpkg-dev file adduser librsvg2-bin lintian desktop-file-utils appstream
   pkg-config liblo-dev liblo-tools
+  qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -10,6 +10,8 @@ const QString Database = QStringLiteral("Database");
 const QString RunScreen = QStringLiteral("Run Screen");
 const QString RunOrder = QStringLiteral("Run Order");
 const QString ShowControl = QStringLiteral("Show Control");
+const QString ShowView = QStringLiteral("Show View");
+
 WindowPlace ReadPlace(const IniFile& ini, const QString& section, WindowPlace place)
 {
     place.top = ini.ReadInteger(section, "Top", place.top);
@@ -70,6 +72,10 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
     osc.FeedbackHost = ini.ReadString(ShowControl, "OSC Feedback Host", osc.FeedbackHost);
     osc.FeedbackPort = ini.ReadString(ShowControl, "OSC Feedback Port", osc.FeedbackPort);
     osc.AllowedSenders = ini.ReadString(ShowControl, "OSC Allowed Senders", osc.AllowedSenders);
+    ShowViewSettings& view = c.ShowView;
+    view.Enabled = ini.ReadBool(ShowView, "Show View Enabled", view.Enabled);
+    view.ListenAddress = ini.ReadString(ShowView, "Show View Listen Address", view.ListenAddress);
+    view.Port = ini.ReadInteger(ShowView, "Show View Port", view.Port);
     return c;
 }
 
@@ -134,6 +140,9 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteString(ShowControl, "OSC Feedback Host", c.ShowControl.FeedbackHost);
     ini.WriteString(ShowControl, "OSC Feedback Port", c.ShowControl.FeedbackPort);
     ini.WriteString(ShowControl, "OSC Allowed Senders", c.ShowControl.AllowedSenders);
+    ini.WriteBool(ShowView, "Show View Enabled", c.ShowView.Enabled);
+    ini.WriteString(ShowView, "Show View Listen Address", c.ShowView.ListenAddress);
+    ini.WriteInteger(ShowView, "Show View Port", c.ShowView.Port);
 
     ini.EraseSection(RunOrder);
     for (qsizetype i = 0; i < snapshot.runOrder.size(); ++i)

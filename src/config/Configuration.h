@@ -29,6 +29,13 @@ struct ShowControlSettings {
     QString AllowedSenders = QStringLiteral("127.0.0.1, ::1");
 };
 
+// The section "Show View": the live page for the crew, served by the program.
+struct ShowViewSettings {
+    bool Enabled = false;
+    QString ListenAddress = QStringLiteral("127.0.0.1");
+    int Port = 9040;
+};
+
 // The settings that live from start to close; read once, written once.
 struct Configuration {
     WindowPlace mainWindow{100, 100};
@@ -42,6 +49,7 @@ struct Configuration {
     QString DatabaseFileName;
     bool DatabaseFromTarget = false;
     ShowControlSettings ShowControl;
+    ShowViewSettings ShowView;
 
     static constexpr int DefaultScaleFactor = 94;
 };

@@ -19,6 +19,7 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     CreateRunScreen();
     CreateDatabaseScreen();
     CreateShowControl();
+    CreateShowView();
 }
 
 TConferenceForm::~TConferenceForm()

@@ -1,14 +1,24 @@
 #pragma once
 
 #include "link/PrompterClient.h"
+#include "link/PrompterClient.h"
+#include "osc/ShowControl.h"
 #include "osc/ShowControl.h"
 #include "shell/CloseSequence.h"
+#include "shell/CloseSequence.h"
+#include "shell/ProgramData.h"
 #include "shell/ProgramData.h"
 #include "stand/CommStandPort.h"
+#include "stand/CommStandPort.h"
+#include "stand/PrompterAnnouncer.h"
 #include "stand/PrompterAnnouncer.h"
 #include "stand/StandBoard.h"
+#include "stand/StandBoard.h"
+#include "stand/StandController.h"
 #include "stand/StandController.h"
 #include "stand/TakeHandler.h"
+#include "stand/TakeHandler.h"
+#include "view/ShowView.h"
 #include "widgets/WindowQuestions.h"
 
 #include <QFile>
@@ -47,6 +57,11 @@ public:
     ShowControl& showControl() { return *showControl_; }
     // Why show control is off although enabled; empty when it listens or is disabled.
     const QString& showControlFailure() const { return showControlFailure_; }
+    ShowView& showView() { return *showView_; }
+    // Why the show view is off although enabled; empty when it listens or is disabled.
+    const QString& showViewFailure() const { return showViewFailure_; }
+    // The small window with the show view's control address; Ctrl+U opens it.
+    void ShowViewAddressClick();
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
@@ -85,6 +100,7 @@ private:
     void SetupBtnClick();
     void ApplySetup(const SetupSettings& settings, bool reopenPort);
     void CreateShowControl();
+    void CreateShowView();
 
     void ExecuteDatabaseTake(bool local) override;
     void ExecuteRunOrderTake() override;
@@ -111,6 +127,9 @@ private:
     QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
     std::unique_ptr<ShowControl> showControl_;
     QString showControlFailure_;
+    std::unique_ptr<ShowView> showView_;
+    QString showViewFailure_;
+    QPointer<QWidget> showViewWindow_;
 
     QWidget* BasePanel = nullptr;
     std::array<StandControls, StandCount> stands_{};

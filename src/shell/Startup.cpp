@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <cstdio>
+
 namespace {
 
 // The first required file that is missing, by its bare name, or an empty string.
@@ -91,6 +93,18 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         qWarning("%s", qPrintable(notice));
         sayOnce(&mainWindow, notice);
     }
+
+    if (const QString& failure = mainWindow.showViewFailure(); !failure.isEmpty()) {
+        qWarning("Show view is off: %s", qPrintable(failure));
+        sayOnce(&mainWindow, QStringLiteral("Show view is off: ") + failure);
+    }
+    for (const QString& notice : mainWindow.showView().Notices()) {
+        qWarning("%s", qPrintable(notice));
+        sayOnce(&mainWindow, notice);
+    }
+    // One line that holds the whole address, for the operator to hand on.
+    if (const QString url = mainWindow.showView().ControlUrl(); !url.isEmpty())
+        std::fprintf(stderr, "Show view control: %s\n", qPrintable(url));
 
     app.setQuitOnLastWindowClosed(true);
     app.exec();

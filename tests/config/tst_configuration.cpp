@@ -104,6 +104,8 @@ void TestConfiguration::freshFileHoldsSectionsAndKeysInOrder()
                                           "[Show Control]\nOSC Enabled=0\nOSC Listen Address=127.0.0.1\n"
                                           "OSC Listen Port=9030\nOSC Feedback Host=\nOSC Feedback Port=\n"
                                           "OSC Allowed Senders=127.0.0.1, ::1\n"
+                                          "[Show View]\nShow View Enabled=0\nShow View Listen Address=127.0.0.1\n"
+                                          "Show View Port=9040\n"
                                           "[Run Order]\nR0=3\n"));
 }
 
