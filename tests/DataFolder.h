@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+
 #include "TestFiles.h"
 #include "shell/Paths.h"
 
@@ -45,8 +47,12 @@ public:
     // Points COM1 at another device, such as the stand simulator's line.
     void linkCom1(const QString& device) const
     {
-        QFile::remove(dataFolder() + "ports/COM1");
-        QFile::link(device, dataFolder() + "ports/COM1");
+        // Replaced in one step: between a remove and a new link, a retry of the program would
+        // fall back to the numbering rule and open this machine's own first serial port.
+        const QString fresh = dataFolder() + "ports/COM1.new";
+        QFile::remove(fresh);
+        QFile::link(device, fresh);
+        std::rename(fresh.toLocal8Bit().constData(), (dataFolder() + "ports/COM1").toLocal8Bit().constData());
     }
 
 private:
