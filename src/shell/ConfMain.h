@@ -1,24 +1,14 @@
 #pragma once
 
 #include "link/PrompterClient.h"
-#include "link/PrompterClient.h"
-#include "osc/ShowControl.h"
 #include "osc/ShowControl.h"
 #include "shell/CloseSequence.h"
-#include "shell/CloseSequence.h"
-#include "shell/ProgramData.h"
 #include "shell/ProgramData.h"
 #include "stand/CommStandPort.h"
-#include "stand/CommStandPort.h"
-#include "stand/PrompterAnnouncer.h"
 #include "stand/PrompterAnnouncer.h"
 #include "stand/StandBoard.h"
-#include "stand/StandBoard.h"
-#include "stand/StandController.h"
 #include "stand/StandController.h"
 #include "stand/TakeHandler.h"
-#include "stand/TakeHandler.h"
-#include "view/ShowView.h"
 #include "widgets/WindowQuestions.h"
 
 #include <QFile>
@@ -30,6 +20,7 @@
 class GlassWidget;
 class HelpWindow;
 class QLabel;
+class ShowView;
 class QPushButton;
 class QToolButton;
 class ShapeWidget;
@@ -57,9 +48,9 @@ public:
     ShowControl& showControl() { return *showControl_; }
     // Why show control is off although enabled; empty when it listens or is disabled.
     const QString& showControlFailure() const { return showControlFailure_; }
-    ShowView& showView() { return *showView_; }
-    // Why the show view is off although enabled; empty when it listens or is disabled.
-    const QString& showViewFailure() const { return showViewFailure_; }
+    // What the show view says at the start (why it is off, what it warns of), and its control address.
+    QStringList showViewNotices() const;
+    QString showViewControlUrl() const;
     // The small window with the show view's control address; Ctrl+U opens it.
     void ShowViewAddressClick();
 
@@ -127,7 +118,8 @@ private:
     QPointer<TSetupScreen> setupScreen_;  // set while the setup dialog is open
     std::unique_ptr<ShowControl> showControl_;
     QString showControlFailure_;
-    std::unique_ptr<ShowView> showView_;
+    // Shared, so that a build without the show view never needs its definition.
+    std::shared_ptr<ShowView> showView_;
     QString showViewFailure_;
     QPointer<QWidget> showViewWindow_;
 

@@ -1,25 +1,14 @@
 #include "shell/ConfMain.h"
 
 #include "config/Setup.h"
-#include "config/Setup.h"
-#include "config/UsbPortFinder.h"
 #include "config/UsbPortFinder.h"
 #include "database/ConfData.h"
-#include "database/ConfData.h"
-#include "link/PrompterServer.h"
 #include "link/PrompterServer.h"
 #include "print/PrintSequence.h"
-#include "print/PrintSequence.h"
-#include "runorder/ConfRun.h"
 #include "runorder/ConfRun.h"
 #include "runorder/RunGrid.h"
-#include "runorder/RunGrid.h"
-#include "shell/About.h"
 #include "shell/About.h"
 #include "shell/HelpWindow.h"
-#include "shell/HelpWindow.h"
-#include "view/ShowViewWindow.h"
-#include "view/TokenFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -114,29 +103,6 @@ void TConferenceForm::CreateShowControl()
                                  [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
     showControl_ = std::make_unique<ShowControl>(links);
     showControlFailure_ = showControl_->Start(data_.config.ShowControl);
-}
-
-void TConferenceForm::CreateShowView()
-{
-    const ShowViewLinks links{*controller_, dataScreen_->screen(), runScreen_->screen(), data_.runOrder, data_.Presets,
-                              [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
-    showView_ = std::make_unique<ShowView>(links);
-    showViewFailure_ = showView_->Start(data_.config.ShowView, UserConfigFolder());
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), this);
-    connect(shortcut, &QShortcut::activated, this, &TConferenceForm::ShowViewAddressClick);
-}
-
-void TConferenceForm::ShowViewAddressClick()
-{
-    if (!showViewWindow_) {
-        const QString why = !showViewFailure_.isEmpty()       ? QStringLiteral("The show view is off: ") + showViewFailure_
-                            : !data_.config.ShowView.Enabled ? QStringLiteral("The show view is off: \"Show View Enabled\" is 0 in the section \"Show View\" of elevra.ini.")
-                            : showView_->Notices().join(u'\n');
-        showViewWindow_ = new ShowViewWindow(showView_->ControlUrl(), showView_->ViewUrl(), why, this);
-    }
-    showViewWindow_->show();
-    showViewWindow_->raise();
-    showViewWindow_->activateWindow();
 }
 
 void TConferenceForm::ExecuteDatabaseTake(bool local)

@@ -94,16 +94,12 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         sayOnce(&mainWindow, notice);
     }
 
-    if (const QString& failure = mainWindow.showViewFailure(); !failure.isEmpty()) {
-        qWarning("Show view is off: %s", qPrintable(failure));
-        sayOnce(&mainWindow, QStringLiteral("Show view is off: ") + failure);
-    }
-    for (const QString& notice : mainWindow.showView().Notices()) {
+    for (const QString& notice : mainWindow.showViewNotices()) {
         qWarning("%s", qPrintable(notice));
         sayOnce(&mainWindow, notice);
     }
     // One line that holds the whole address, for the operator to hand on.
-    if (const QString url = mainWindow.showView().ControlUrl(); !url.isEmpty())
+    if (const QString url = mainWindow.showViewControlUrl(); !url.isEmpty())
         std::fprintf(stderr, "Show view control: %s\n", qPrintable(url));
 
     app.setQuitOnLastWindowClosed(true);
