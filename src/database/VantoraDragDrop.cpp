@@ -17,17 +17,6 @@ constexpr int MaxSize = 255;
 
 } // namespace
 
-const QString& VantoraFormat()
-{
-#ifdef Q_OS_WIN
-    // Qt registers exactly the clipboard format named in the value.
-    static const QString format = QStringLiteral("application/x-qt-windows-mime;value=\"Vantora\"");
-#else
-    static const QString format = QStringLiteral("Vantora");
-#endif
-    return format;
-}
-
 void TVantoraMsgClipboardFormat::Clear()
 {
     FVantoraMsg.fill(0);
