@@ -119,8 +119,7 @@ HDDEDATA LinkServer::Dde::Offered(const DdeCall& call)
             || conversations.size() >= MaxConversations)
             return nullptr;
         HSZPAIR pairs[2] = {{service, topic}, {nullptr, nullptr}};
-        return DdeCreateDataHandle(instance->Id(), reinterpret_cast<LPBYTE>(pairs), sizeof pairs, 0, nullptr,
-                                   CF_TEXT, 0);
+        return DdeCreateDataHandle(instance->Id(), reinterpret_cast<LPBYTE>(pairs), sizeof pairs, 0, nullptr, 0, 0);
     }
     case XTYP_CONNECT_CONFIRM: {
         const HCONV conv = call.conv;
