@@ -16,7 +16,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 log=$(mktemp)
 cd "$(dirname "$program")" || exit 1
-# A Windows program's console output does not reach a pipe, so the results go through a file.
+# Under Wine, Qt Test's results do not reach a pipe, so they go through a file.
 xvfb-run -a wine "$program" -o "Z:$log,txt" "$@" >/dev/null 2>&1
 status=$?
 cat "$log"
