@@ -139,12 +139,12 @@ HDDEDATA LinkServer::Dde::Offered(const DdeCall& call)
     }
 }
 
+// DDE names are atoms, one for all spellings of a name: the text of an atom is the spelling it was
+// made with first, whoever made it, so the item's name can only match ignoring case.
 bool LinkServer::Dde::IsItem(HCONV conv, HSZ asked) const
 {
     const auto found = conversations.find(conv);
-    // DDE compares names ignoring case; the item's name counts exactly.
-    return found != conversations.end() && found->second.ownsItem && instance->SameName(asked, item)
-           && instance->Text(asked) == QString::fromUtf8(server.item_);
+    return found != conversations.end() && found->second.ownsItem && instance->SameName(asked, item);
 }
 
 HDDEDATA LinkServer::Dde::InConversation(const DdeCall& call)

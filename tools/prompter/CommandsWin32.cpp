@@ -24,10 +24,12 @@ int poke(DdeInstance& dde, const QString& name, const QString& service)
     if (HCONV conv = DdeConnect(dde.Id(), serviceName, topic, nullptr)) {
         QByteArray data = TextPayload(name);
         DWORD status = 0;
-        if (DdeClientTransaction(reinterpret_cast<LPBYTE>(data.data()), static_cast<DWORD>(data.size()), conv, item,
-                                 CF_TEXT, XTYP_POKE, TakeTimeout, &status)) {
+        const bool done = DdeClientTransaction(reinterpret_cast<LPBYTE>(data.data()), static_cast<DWORD>(data.size()),
+                                               conv, item, CF_TEXT, XTYP_POKE, TakeTimeout, &status);
+        // Some DDEMLs answer a refused poke as done, with the refusal in the acknowledgement.
+        if (done && (status & DDE_FACK)) {
             result = 0;
-        } else if (const UINT code = DdeGetLastError(dde.Id()); code == DMLERR_NOTPROCESSED) {
+        } else if (const UINT code = done ? UINT(DMLERR_NOTPROCESSED) : DdeGetLastError(dde.Id()); code == DMLERR_NOTPROCESSED) {
             say(QStringLiteral("the poke was not processed"));
             result = 1;
         } else {

@@ -51,15 +51,19 @@ public:
         return ended && opened;
     }
 
-    // The DDEML error of a poke, 0 when it was processed.
+    // The DDEML error of a poke, 0 when it was processed. Wine answers a refused poke as a
+    // transaction done, with the refusal only in the partner's acknowledgement.
     UINT Poke(const QByteArray& data, const QString& item = QStringLiteral("DdeVantoraServerItem"), UINT format = CF_TEXT)
     {
         const HSZ name = String(item);
         QByteArray bytes = data;
+        DWORD status = 0;
         const bool done = DdeClientTransaction(reinterpret_cast<LPBYTE>(bytes.data()), static_cast<DWORD>(bytes.size()),
-                                               conv_, name, format, XTYP_POKE, Timeout, nullptr);
+                                               conv_, name, format, XTYP_POKE, Timeout, &status);
         DdeFreeStringHandle(id_, name);
-        return done ? 0 : DdeGetLastError(id_);
+        if (done && (status & DDE_FACK))
+            return 0;
+        return done ? UINT(DMLERR_NOTPROCESSED) : DdeGetLastError(id_);
     }
 
     // The item's value, or "refused".
