@@ -5,8 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 class TestIniFile : public QObject {
     Q_OBJECT
@@ -27,11 +29,15 @@ private slots:
     void writeAddsMissingKeyToItsSectionAndMissingSectionAtEnd();
     void writeCreatesMissingFile();
     void untouchedLinesKeepTheirBytesLineEndsAndByteOrderMark();
+#ifndef _WIN32
     void savingThroughLinksReachesTheRealFile();
+#endif
     void eraseSectionRemovesItAndItsDuplicates();
     void valueWithLineBreakStaysOneLine();
     void failedWriteRaisesAndLeavesFileAsItWas();
+#ifndef _WIN32
     void fileOfAnotherUserKeepsItsOwner();
+#endif
 };
 
 void TestIniFile::readsValuesWithDefaults()
@@ -193,6 +199,7 @@ void TestIniFile::untouchedLinesKeepTheirBytesLineEndsAndByteOrderMark()
                                            "[Added]\r\nA=1"));
 }
 
+#ifndef _WIN32
 void TestIniFile::savingThroughLinksReachesTheRealFile()
 {
     QVERIFY(QDir(dir.path()).mkpath("real"));
@@ -214,6 +221,7 @@ void TestIniFile::savingThroughLinksReachesTheRealFile()
     QCOMPARE(readBytes(real), QByteArray("[Main]\nTop=3\n"));
     QCOMPARE(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
+#endif
 
 void TestIniFile::eraseSectionRemovesItAndItsDuplicates()
 {
@@ -240,7 +248,7 @@ void TestIniFile::valueWithLineBreakStaysOneLine()
 void TestIniFile::failedWriteRaisesAndLeavesFileAsItWas()
 {
     writeBytes(path(), "[Main]\nTop=1\n");
-    QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0444) == 0);
+    QVERIFY(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     IniFile ini(path());
     try {
         ini.WriteInteger("Main", "Top", 2);
@@ -254,16 +262,17 @@ void TestIniFile::failedWriteRaisesAndLeavesFileAsItWas()
     QVERIFY_THROWS_EXCEPTION(AppError, nowhere.WriteInteger("Main", "Top", 2));
 
     // Made read-only between the writes and their update: the old file stays whole.
-    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     IniFile late(path());
     late.WriteInteger("Main", "Top", 3);
-    ::chmod(QFile::encodeName(path()).constData(), 0444);
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QVERIFY_THROWS_EXCEPTION(AppError, late.UpdateFile());
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
     QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden).size(), 0);  // no temporary left
-    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
+#ifndef _WIN32
 void TestIniFile::fileOfAnotherUserKeepsItsOwner()
 {
     if (::geteuid() != 0)
@@ -283,6 +292,7 @@ void TestIniFile::fileOfAnotherUserKeepsItsOwner()
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=2\n"));
     ::chown(native.constData(), 0, 0);
 }
+#endif
 
 QTEST_GUILESS_MAIN(TestIniFile)
 #include "tst_inifile.moc"
