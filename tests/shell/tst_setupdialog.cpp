@@ -201,7 +201,7 @@ void TestSetupDialog::pollingGoesOnAndTheNewPortIsServed()
     TConferenceForm form(folder.paths());
     form.show();
     const auto heights = [&board = form.board()](int a, int b) {
-        return board.Stand(0).actual == a && board.Stand(1).actual == b;
+        return board.stand(0).actual == a && board.stand(1).actual == b;
     };
     QTRY_VERIFY_WITH_TIMEOUT(heights(11, 12), 10000);
 
