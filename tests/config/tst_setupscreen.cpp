@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "WindowDriving.h"
 #include "config/Setup.h"
 #include "config/UsbPortFinder.h"
 
@@ -12,15 +13,6 @@
 Q_DECLARE_METATYPE(SetupSettings)
 
 namespace {
-
-template <typename T = QWidget>
-T* control(QWidget* parent, const char* name)
-{
-    T* found = parent->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
 
 // A USB device as sysfs shows it: "folder vendor product serial [its tty below the folder]".
 void addUsbDevice(const QString& root, const QString& line)

@@ -1,5 +1,6 @@
 #include "ControllerRig.h"
 #include "ModalAnswerer.h"
+#include "WindowDriving.h"
 #include "database/ConfData.h"
 #include "database/DatabaseGrid.h"
 #include "runorder/ConfRun.h"
@@ -55,6 +56,11 @@ struct Window : ControllerRig {
         return true;
     }
 
+    // The drag data of database row `row`, made by the database grid when the operator drags it.
+    std::unique_ptr<QMimeData> databaseDrag(int row)
+    {
+        return dragFromRow(database.findChild<DatabaseGrid*>("DatabaseGrid"), row);
+    }
     const QStringList& list() const { return runOrder.RunOrderList; }
     QPoint cell(int row, int column = 1) const { return grid->visualRect(grid->model()->index(row - 1, column)).center(); }
     void mouse(QEvent::Type type, Qt::MouseButtons buttons, QPoint at) const
@@ -71,34 +77,10 @@ struct Window : ControllerRig {
             mouse(QEvent::MouseMove, Qt::LeftButton, at);
         mouse(QEvent::MouseButtonRelease, Qt::NoButton, cells.last());
     }
-    // A drop as the platform delivers it: entering, moving, dropping on `target` at `at`.
-    bool drop(const QMimeData& mime, QWidget* target, QPoint at) const
-    {
-        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        QDropEvent drop(at, Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &drop);
-        return enter.isAccepted() && drop.isAccepted();
-    }
     QColor colourAt(int row, int column) const
     {
         const QPoint at = cell(row, column);
         return grid->viewport()->grab().toImage().pixelColor(at.x(), at.y() + 8);
-    }
-    // The drag data of database row `row`, made by the database grid when the operator drags it.
-    std::unique_ptr<QMimeData> databaseDrag(int row)
-    {
-        auto* source = database.findChild<DatabaseGrid*>("DatabaseGrid");
-        std::unique_ptr<QMimeData> dragged;
-        source->setDragRunner([&dragged](QMimeData* mime) { dragged.reset(mime); });
-        const QPoint from = source->visualRect(source->model()->index(row - 1, 1)).center();
-        const QPoint to = from + QPoint(QApplication::startDragDistance() + 1, 0);
-        QTest::mousePress(source->viewport(), Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, to, source->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(source->viewport(), &move);
-        QTest::mouseRelease(source->viewport(), Qt::LeftButton, {}, to);
-        return dragged;
     }
 };
 
@@ -119,12 +101,12 @@ void TestRunOrderWindow::dropsMouseKeysAndHighlight()
     QVERIFY(guestReader);
 
     // Onto row 2, onto the heading, below the last row; text from another program is refused.
-    QVERIFY(w.drop(*guestReader, w.grid->viewport(), w.cell(2)));
-    QVERIFY(w.drop(*guestReader, w.grid->horizontalHeader()->viewport(), QPoint(30, 10)));
-    QVERIFY(w.drop(*w.databaseDrag(1), w.grid->viewport(), QPoint(30, w.grid->viewport()->height() - 3)));
+    QVERIFY(dropOn(*guestReader, w.grid->viewport(), w.cell(2)));
+    QVERIFY(dropOn(*guestReader, w.grid->horizontalHeader()->viewport(), QPoint(30, 10)));
+    QVERIFY(dropOn(*w.databaseDrag(1), w.grid->viewport(), QPoint(30, w.grid->viewport()->height() - 3)));
     QMimeData text;
     text.setText("Chair\r\n");
-    QVERIFY(!w.drop(text, w.grid->viewport(), w.cell(2)));
+    QVERIFY(!dropOn(text, w.grid->viewport(), w.cell(2)));
     QCOMPARE(w.list(), QStringList({"3", "0", "3", "1", "2", "0"}));
     QCOMPARE(w.grid->model()->rowCount(), 6);
     QCOMPARE(w.grid->model()->index(2, 1).data().toString(), QString("Guest Reader"));

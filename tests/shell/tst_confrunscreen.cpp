@@ -2,6 +2,7 @@
 #include "ModalAnswerer.h"
 #include "StandsOnline.h"
 #include "StandsimRun.h"
+#include "WindowDriving.h"
 #include "database/ConfData.h"
 #include "database/DatabaseGrid.h"
 #include "runorder/ConfRun.h"
@@ -11,12 +12,9 @@
 
 #include <QHeaderView>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
-
-#include <memory>
 
 // The run order window beside the real main and database windows, driven as the operator
 // drives it; speakers arrive as the database grid's own drag data.
@@ -40,32 +38,7 @@ class TestConfRunScreen : public QObject {
         {
             return grid->visualRect(grid->model()->index(row - 1, column)).center();
         }
-        // A drop as the platform delivers it: entering, moving, dropping on `target` at `at`.
-        bool drop(const QMimeData& mime, QWidget* target, QPoint at) const
-        {
-            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(target, &enter);
-            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(target, &drop);
-            return enter.isAccepted() && drop.isAccepted();
-        }
     };
-
-    // The drag data of database row `row`, made by the database grid when the operator drags it.
-    static std::unique_ptr<QMimeData> databaseDrag(TConferenceForm& form, int row)
-    {
-        auto* grid = form.findChild<DatabaseGrid*>("DatabaseGrid");
-        std::unique_ptr<QMimeData> dragged;
-        grid->setDragRunner([&dragged](QMimeData* mime) { dragged.reset(mime); });
-        const QPoint from = grid->visualRect(grid->model()->index(row - 1, 1)).center();
-        const QPoint to = from + QPoint(QApplication::startDragDistance() + 1, 0);
-        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, to, grid->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(grid->viewport(), &move);
-        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, to);
-        return dragged;
-    }
 
     QTemporaryDir scratch;
 
@@ -128,7 +101,7 @@ void TestConfRunScreen::layoutFilesAndWriteBack()
     QCOMPARE(w.grid->model()->index(0, 1).data().toString(), QString("No Name"));
 
     // Saving over an existing file is asked first.
-    QVERIFY(w.drop(*databaseDrag(form, 3), w.grid->viewport(), w.cell(1)));
+    QVERIFY(dropOn(*dragFromRow(form.findChild<DatabaseGrid*>("DatabaseGrid"), 3), w.grid->viewport(), w.cell(1)));
     answerer.fileNames << "evening.run";
     QTest::mouseClick(w.button("RunOrderSaveBtn"), Qt::LeftButton);
     QVERIFY2(answerer.seen.last().contains("already exists"), qPrintable(answerer.seen.join('|')));

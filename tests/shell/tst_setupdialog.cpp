@@ -1,6 +1,7 @@
 #include "DataFolder.h"
 #include "ModalAnswerer.h"
 #include "StandsimRun.h"
+#include "WindowDriving.h"
 #include "config/Setup.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
@@ -12,15 +13,6 @@
 #include <QtTest>
 
 namespace {
-
-template <typename T = QWidget>
-T* control(QWidget* parent, const char* name)
-{
-    T* found = parent->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
 
 // Esc on the main window presses Setup.
 TSetupScreen* openSetup(TConferenceForm& form)
