@@ -80,7 +80,7 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         return 0;
     // From here a signal closes the main window like its Close button; a signal that arrived
     // since the check above is still waiting in the bridge and reaches this handler.
-    terminationSignals.setHandler([&mainWindow] { mainWindow.TerminationSignal(); });
+    terminationSignals.setHandler([&mainWindow] { mainWindow.terminationSignal(); });
     mainWindow.show();
     splash.close();
     if (!linkError.isEmpty())
@@ -89,7 +89,7 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         qWarning("Show control is off: %s", qPrintable(failure));
         sayOnce(&mainWindow, QStringLiteral("Show control is off: ") + failure);
     }
-    if (const QString& notice = mainWindow.showControl().NetworkNotice(); !notice.isEmpty()) {
+    if (const QString& notice = mainWindow.showControl().networkNotice(); !notice.isEmpty()) {
         qWarning("%s", qPrintable(notice));
         sayOnce(&mainWindow, notice);
     }
