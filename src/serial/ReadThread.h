@@ -61,6 +61,7 @@ private:
     // Ends an operation still outstanding on a record before its buffer and event go.
     void AbandonPending(_OVERLAPPED* overlapped, bool& pending);
 
+    unsigned long statusMask = 444;
     bool readPending = false;
     bool commEventPending = false;
 #else

@@ -9,6 +9,9 @@ namespace {
 // Line errors, ring, transmit empty and the changes of CTS, DSR and carrier detect.
 constexpr DWORD StatusMask = EV_ERR | EV_RING | EV_TXEMPTY | EV_RLSD | EV_CTS | EV_DSR;
 static_assert(StatusMask == 444);
+// A line without modem lines (Wine's pseudo-terminals) refuses a wait on them; the line
+// errors, all the program listens to, and the transmit-empty condition remain.
+constexpr DWORD LineStatusMask = EV_ERR | EV_TXEMPTY;
 
 }  // namespace
 
@@ -32,7 +35,7 @@ void TReadThread::Execute()
     const HANDLE waits[3] = {hCloseEvent->handle(), overlappedCommEvent.hEvent, overlappedRead.hEvent};
 
     const auto armed = [&] {
-        if (!overlappedRead.hEvent || !overlappedCommEvent.hEvent || !SetCommMask(hCommFile->handle(), StatusMask))
+        if (!overlappedRead.hEvent || !overlappedCommEvent.hEvent || !SetCommMask(hCommFile->handle(), statusMask))
             return false;
         return SetupCommEvent(&overlappedCommEvent, &evtMask)
                && SetupReadEvent(&overlappedRead, inputBuffer, bufferSize, &bytesRead);
@@ -145,7 +148,13 @@ bool TReadThread::SetupCommEvent(OVERLAPPED* lpOverlappedCommEvent, DWORD* lpfdw
                 return false;
             continue;
         }
-        if (GetLastError() != ERROR_IO_PENDING)
+        const DWORD error = GetLastError();
+        if (error == ERROR_NOT_SUPPORTED && statusMask != LineStatusMask
+            && SetCommMask(hCommFile->handle(), LineStatusMask)) {
+            statusMask = LineStatusMask;
+            continue;
+        }
+        if (error != ERROR_IO_PENDING)
             return false;
         commEventPending = true;
         return true;
