@@ -124,6 +124,9 @@ bool TReadThread::HandleReadEvent(OVERLAPPED* lpOverlappedRead, char* lpszInputB
         readPending = false;
     if (done)
         return HandleReadData(lpszInputBuffer, *lpnNumberOfBytesRead);
+    // PurgeTheComms aborts the read; the line is still there, so the next read is armed.
+    if (error == ERROR_OPERATION_ABORTED)
+        return true;
     if (error != ERROR_INVALID_HANDLE)
         PostHangupCall();
     return false;
