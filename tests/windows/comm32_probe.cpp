@@ -1,5 +1,5 @@
 // The serial component alone on a COM port, for the tests that run it under Wine: each stdin
-// line is a block in hexadecimal to write; stdout gets "open", "data <hex>", "error <text>" and
+// line is a block in hexadecimal to write, or "purge"; stdout gets "open", "data <hex>", "error <text>" and
 // "hangup" as they happen. After a failed open or a hang-up the port is tried again every
 // 100 ms, as the stand controller does, so a replugged line comes back by itself.
 #include "serial/Comm32.h"
@@ -47,9 +47,12 @@ int main(int argc, char** argv)
 
     std::thread input([&] {
         for (std::string line; std::getline(std::cin, line);) {
-            const QByteArray block = QByteArray::fromHex(QByteArray::fromStdString(line));
-            QMetaObject::invokeMethod(&comms, [&comms, block] {
-                if (!comms.WriteCommData(block.constData(), static_cast<quint16>(block.size())))
+            const QByteArray text = QByteArray::fromStdString(line).trimmed();
+            QMetaObject::invokeMethod(&comms, [&comms, text] {
+                const QByteArray block = QByteArray::fromHex(text);
+                if (text == "purge")
+                    comms.PurgeTheComms();
+                else if (!comms.WriteCommData(block.constData(), static_cast<quint16>(block.size())))
                     say("refused");
             });
         }

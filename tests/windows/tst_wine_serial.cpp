@@ -124,10 +124,14 @@ private slots:
 
         probe.write(PollFrame(3));
         QVERIFY(probe.waitForReceived(":3A", 3000));
+        // A purge aborts the pending read; the reader reads on.
+        probe.process.write("purge\n");
         probe.write(HeightFrame(3, 40, 94));
         probe.write(PollFrame(3));
         QVERIFY(probe.waitForReceived(":3A" + ToWire(HeightFrame(3, 40, 94)).mid(3, 4), 3000));
         QVERIFY(first->frames().contains("IN " + ToWire(HeightFrame(3, 40, 94)).trimmed()));
+
+        QVERIFY(!probe.lines.contains("hangup"));
 
         // The far end goes: the reader sees the line end and says so.
         first.reset();
