@@ -1,5 +1,6 @@
 #include "osc/UdpSocket.h"
 
+#include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QSocketNotifier>
 #include <QUdpSocket>

@@ -41,8 +41,9 @@ class TestInstanceWin32 : public QObject {
 
     static void start(QProcess& process)
     {
+        // The system's own windows, which the session's end is told to.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", "windows");
         process.setProcessEnvironment(env);
         process.start(ELEVRA_EXECUTABLE, {});
         QVERIFY(process.waitForStarted(5000));
@@ -122,6 +123,11 @@ private slots:
 
 void TestInstanceWin32::initTestCase()
 {
+    // Under Wine the window system is an X server; without one no program has a window.
+    const HWND probe = ::CreateWindowExW(0, L"STATIC", L"probe", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (!probe)
+        QSKIP("no window system to create the program's windows (under Wine: run with xvfb-run)");
+    ::DestroyWindow(probe);
     dataFolder = Paths::forFolders(QString(), commonAppDataFolder()).DataFolder;
     if (QDir(dataFolder).exists() && !QFile::exists(path(".elevra-test")))
         QSKIP(qPrintable(dataFolder + " holds an installation's data; this test runs only where it does not"));
