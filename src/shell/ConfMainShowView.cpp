@@ -1,5 +1,7 @@
 #include "shell/ConfMain.h"
 
+#include "database/ConfData.h"
+#include "runorder/ConfRun.h"
 #include "view/ShowView.h"
 #include "view/ShowViewWindow.h"
 #include "view/TokenFile.h"
