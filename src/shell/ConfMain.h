@@ -59,6 +59,9 @@ public:
     // program at once: open questions are cancelled, what is unsaved goes beside its own file,
     // and the configuration is written.
     void terminationSignal();
+    // The session ends and the system may end the process as soon as this returns: what the
+    // unattended close keeps is kept before it returns, even while a close waits on a question.
+    void sessionEnd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -62,3 +62,20 @@ void TConferenceForm::terminationSignal()
     if (!closing_)
         close();
 }
+
+void TConferenceForm::sessionEnd()
+{
+    if (closed_)
+        return;
+    terminationRequested_ = true;
+    unattended_ = true;
+    closeQuestions_.setUnattended(true);
+    ElevraApplication::cancelModalWindows();
+    if (!closing_) {
+        close();
+        return;
+    }
+    // The close below this call goes on only once it returns, which may be too late; it then
+    // repeats these writes with the same content.
+    FormCloseQuery();
+}

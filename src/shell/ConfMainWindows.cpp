@@ -145,6 +145,6 @@ void TConferenceForm::HelpBtnClick()
 void TConferenceForm::showHelpContext(int context)
 {
     if (!help_)
-        help_ = new HelpWindow(data_.paths.ExeFolder + QStringLiteral("elevra.chm"), this);
+        help_ = new HelpWindow(data_.paths.HelpFileName, this);
     help_->showHelpContext(context);
 }
