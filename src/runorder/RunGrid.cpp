@@ -59,7 +59,7 @@ private:
 
 bool droppable(const QDropEvent& event)
 {
-    return event.mimeData() && event.mimeData()->hasFormat(VantoraFormat())
+    return event.mimeData() && !VantoraFormatOf(*event.mimeData()).isEmpty()
            && (event.possibleActions() & (Qt::CopyAction | Qt::LinkAction));
 }
 
