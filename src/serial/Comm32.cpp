@@ -255,15 +255,19 @@ void TComm32::SetXonXoff(bool value)
 void TComm32::SetNullStrip(bool value)
 {
     FNullStrip = value;
-    if (isOpen())
-        readerControl->nullStrip = value;
+    if (!isOpen())
+        return;
+    readerControl->nullStrip = value;
+    hCommFile->setNullStrip(value);
 }
 
 void TComm32::SetReadTimeout(quint32 milliseconds)
 {
     FReadTimeout = milliseconds;
-    if (isOpen())
-        readerControl->readTimeoutMs = milliseconds;
+    if (!isOpen())
+        return;
+    readerControl->readTimeoutMs = milliseconds;
+    hCommFile->setReadInterval(milliseconds);
 }
 
 void TComm32::CommWndProc(Notification& notification)

@@ -30,7 +30,9 @@
 //
 // Port names: `CommPort` holds "COMn"; each StartComm resolves it to a device, preferring
 // the link <port link folder>/ports/COMn (see setPortLinkFolder) to the ttyS/ttyUSB/ttyACM
-// ranges. The device is opened exclusively.
+// ranges. The device is opened exclusively. On Windows "COMn" is \\.\COMn, opened unshared
+// for overlapped I/O; the reader and writer post to the same channel, so the events above reach
+// the owner's thread the same way there.
 class TComm32 : public QObject {
     Q_OBJECT
 public:

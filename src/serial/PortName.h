@@ -18,6 +18,9 @@ std::optional<std::filesystem::path> ResolvePortName(const std::string& portName
 // The other way round: the n for which "COMn" names `device` by the rule above. A ports/COMn
 // link to the device comes first (the lowest n when several point there; links of other users
 // do not count); a range number counts only while no link of that name takes it over.
+//
+// On Windows "COMn" (n without leading zeros, any letter case) is the device \\.\COMn and the
+// link folder is unused.
 std::optional<int> PortNumberOfDevice(const std::filesystem::path& device,
                                       const std::filesystem::path& linkFolder);
 

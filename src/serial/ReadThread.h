@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+struct _OVERLAPPED;
+#endif
+
 namespace serial {
 
 // Settings the owner may change while the reader runs.
@@ -28,7 +32,9 @@ struct ReaderControl {
 
 // Collects received bytes into blocks and reports line errors and modem-line changes.
 // It waits for the first of: the stop descriptor (always first), data, and, on drivers
-// that keep line status, the next look at it.
+// that keep line status, the next look at it. On Windows it keeps one overlapped read and
+// one status wait outstanding and waits for the stop event, the status wait and the read,
+// in that order.
 class TReadThread : public serial::WorkerThread {
 public:
     static constexpr std::size_t bufferSize = 1024;
@@ -43,6 +49,22 @@ protected:
     void PostHangupCall() override;
 
 private:
+#ifdef _WIN32
+    bool SetupReadEvent(_OVERLAPPED* lpOverlappedRead, char* lpszInputBuffer, unsigned long dwSizeofBuffer,
+                        unsigned long* lpnNumberOfBytesRead);
+    bool HandleReadEvent(_OVERLAPPED* lpOverlappedRead, char* lpszInputBuffer, unsigned long dwSizeofBuffer,
+                         unsigned long* lpnNumberOfBytesRead);
+    bool HandleReadData(const char* lpszInputBuffer, unsigned long dwSizeofBuffer);
+    bool SetupCommEvent(_OVERLAPPED* lpOverlappedCommEvent, unsigned long* lpfdwEvtMask);
+    bool HandleCommEvent(_OVERLAPPED* lpOverlappedCommEvent, unsigned long* lpfdwEvtMask, bool fRetrieveEvent);
+    bool StopSignalled() const;
+    // Ends an operation still outstanding on a record before its buffer and event go.
+    void AbandonPending(_OVERLAPPED* overlapped, bool& pending);
+
+    unsigned long statusMask = 444;
+    bool readPending = false;
+    bool commEventPending = false;
+#else
     using Clock = std::chrono::steady_clock;
 
     bool StartStatusWatch();
@@ -50,6 +72,7 @@ private:
     void ReportMarkedErrors(const serial::ParmrkDecoder::Output& decoded);
     bool HandleReadData(const char* bytes, std::size_t count);
     bool FlushCollected();
+#endif
 
     bool ReceiveData(std::vector<char> block, std::size_t count);
     bool ReceiveError(const std::string& text);
@@ -66,6 +89,7 @@ private:
     const std::shared_ptr<serial::NotificationChannel> hComm32Window;
     const std::shared_ptr<serial::ReaderControl> control;
 
+#ifndef _WIN32
     std::vector<char> collected;
     bool watchStatus = false;
     bool watchCounters = false;
@@ -74,4 +98,5 @@ private:
     serial::ErrorCounters lastCounters;
     std::uint32_t lastModem = 0;
     std::size_t lastOutput = 0;
+#endif
 };

@@ -208,6 +208,16 @@ bool SerialDevice::setReceiveXonXoff(bool on)
     });
 }
 
+bool SerialDevice::setReadInterval(std::uint32_t)
+{
+    return fd_ >= 0;
+}
+
+bool SerialDevice::setNullStrip(bool)
+{
+    return fd_ >= 0;
+}
+
 bool SerialDevice::setModemLine(int line, bool on)
 {
     if (fd_ < 0)

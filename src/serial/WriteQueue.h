@@ -8,8 +8,9 @@
 
 namespace serial {
 
-// The writer thread's own queue. Posting only takes a short lock and bumps an eventfd,
-// so the owner never waits for a write; the writer polls the eventfd beside the stop one.
+// The writer thread's own queue. Posting only takes a short lock and bumps an eventfd (an
+// event on Windows), so the owner never waits for a write; the writer waits for it beside
+// the stop signal.
 class WriteQueue {
 public:
     WriteQueue();
@@ -17,8 +18,13 @@ public:
     WriteQueue& operator=(const WriteQueue&) = delete;
     ~WriteQueue();
 
+#ifdef _WIN32
+    bool valid() const { return event_ != nullptr; }
+    void* event() const { return event_; }
+#else
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+#endif
     // False, and nothing is queued, once the queue is closed.
     bool post(Notification message);
     std::optional<Notification> take();
@@ -28,7 +34,11 @@ public:
     void acknowledge();
 
 private:
+#ifdef _WIN32
+    void* event_;
+#else
     int fd_;
+#endif
     std::mutex mutex_;
     std::deque<Notification> messages_;
     bool closed_ = false;

@@ -88,10 +88,3 @@ bool TWriteThread::HandleWriteData(const char* block, std::size_t count)
     }
     return true;
 }
-
-void TWriteThread::PostHangupCall()
-{
-    // Closed before the owner hears of it, so that a write in its hang-up handler is refused.
-    queue->close();
-    hComm32Window->post({msgHangup, 0, 0, {}});
-}

@@ -1,0 +1,217 @@
+// The Windows build under Wine against the real simulator on a pseudo-terminal mapped as COM1:
+// the serial component alone (the probe), then the whole program, each through a pulled line
+// and its replug.
+#include "StandsimRun.h"
+#include "WinePrefix.h"
+#include "osc/OscPacket.h"
+#include "osc/UdpSocket.h"
+#include "stand/StandFrames.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+namespace {
+
+const QStringList EightStands{"--stands", "8", "--pace-baud", "9600", "--speed", "0"};
+constexpr std::uint16_t ListenPort = 39130;
+constexpr std::uint16_t FeedbackPort = 39131;
+
+// The probe's lines as it prints them, and the bytes it received so far.
+struct ProbeRun {
+    QProcess process;
+    QStringList lines;
+    QByteArray received;
+
+    void collect()
+    {
+        while (process.canReadLine()) {
+            const QString line = QString::fromLatin1(process.readLine()).trimmed();
+            lines << line;
+            if (line.startsWith("data "))
+                received += QByteArray::fromHex(line.mid(5).toLatin1());
+        }
+    }
+    bool waitFor(const QString& line, int ms)
+    {
+        return QTest::qWaitFor([&] { collect(); return lines.contains(line); }, ms);
+    }
+    bool waitForReceived(const QByteArray& text, int ms)
+    {
+        return QTest::qWaitFor([&] { collect(); return received.contains(text); }, ms);
+    }
+    void write(const QString& frame) { process.write(ToWire(frame).toHex() + "\n"); }
+    ~ProbeRun()
+    {
+        process.closeWriteChannel();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(5000);
+    }
+};
+
+// The program's OSC feedback: the last "online" value of each stand.
+struct Feedback {
+    UdpSocket socket;
+    std::map<int, int> online;
+
+    void collect()
+    {
+        while (const auto datagram = socket.Receive()) {
+            const auto messages = ParseOscPacket(
+                QByteArray(reinterpret_cast<const char*>(datagram->bytes.data()), qsizetype(datagram->bytes.size())));
+            for (const OscMessage& m : messages.value_or(std::vector<OscMessage>{})) {
+                const QList<QByteArray> parts = m.address.split('/');
+                if (parts.size() == 5 && parts[3].toInt() > 0 && parts[4] == "online" && !m.arguments.empty())
+                    if (const auto* value = std::get_if<qint32>(&m.arguments.front()))
+                        online[parts[3].toInt()] = *value;
+            }
+        }
+    }
+    bool allAre(int value, int ms)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                collect();
+                for (int stand = 1; stand <= 8; ++stand)
+                    if (online.count(stand) == 0 || online[stand] != value)
+                        return false;
+                return true;
+            },
+            ms);
+    }
+};
+
+}  // namespace
+
+class TestWineSerial : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir scratch;
+    WinePrefix prefix{QStringLiteral(WINE_TEST_PREFIX)};
+    QString com1;
+
+    bool startSimulator(StandsimRun& sim, const QString& log)
+    {
+        return sim.start(EightStands, scratch.filePath(log)) && pointLink(com1, sim.line);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (WinePrefix::wine().isEmpty())
+            QSKIP("Wine is not installed");
+        if (!QFile::exists(WinePrefix::windowsProgram("comm32_probe.exe")))
+            QSKIP("no Windows build in " WINDOWS_BINARY_DIR);
+        com1 = scratch.filePath("COM1");
+        QVERIFY(pointLink(com1, "/dev/null"));
+        QVERIFY(prefix.prepare());
+        QVERIFY(prefix.mapCom1(com1));
+    }
+
+    void cleanupTestCase() { prefix.stop(); }
+
+    void theComponentTalksToTheSimulatorAndComesBackAfterAReplug()
+    {
+        auto first = std::make_unique<StandsimRun>();
+        QVERIFY(startSimulator(*first, "first.log"));
+        ProbeRun probe;
+        probe.process.setProcessEnvironment(prefix.environment());
+        probe.process.start(WinePrefix::wine(), {WinePrefix::windowsProgram("comm32_probe.exe"), "COM1"});
+        QVERIFY2(probe.waitFor("open", 30000), qPrintable(probe.lines.join('\n')));
+
+        probe.write(PollFrame(3));
+        QVERIFY(probe.waitForReceived(":3A", 3000));
+        // A purge aborts the pending read; the reader reads on.
+        probe.process.write("purge\n");
+        probe.write(HeightFrame(3, 40, 94));
+        probe.write(PollFrame(3));
+        QVERIFY(probe.waitForReceived(":3A" + ToWire(HeightFrame(3, 40, 94)).mid(3, 4), 3000));
+        QVERIFY(first->frames().contains("IN " + ToWire(HeightFrame(3, 40, 94)).trimmed()));
+
+        QVERIFY(!probe.lines.contains("hangup"));
+
+        // The far end goes: the reader sees the line end and says so.
+        first.reset();
+        QVERIFY(probe.waitFor("hangup", 5000));
+
+        // Each open after the replug gets a poll: one made before the link moved may have found
+        // the old line and hung up again.
+        qsizetype opens = probe.lines.count("open");
+        const qsizetype receivedBefore = probe.received.size();
+        StandsimRun second;
+        QElapsedTimer sinceReplug;
+        QVERIFY(startSimulator(second, "second.log"));
+        sinceReplug.start();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                probe.collect();
+                if (probe.lines.count("open") > opens) {
+                    opens = probe.lines.count("open");
+                    probe.write(PollFrame(5));
+                }
+                return probe.received.mid(receivedBefore).contains(":5A");
+            },
+            3000));
+        QVERIFY2(sinceReplug.elapsed() <= 1500, qPrintable(QString::number(sinceReplug.elapsed())));
+    }
+
+    void theProgramTakesAndPollsAgainAfterAReplug()
+    {
+        if (!QFile::exists(WinePrefix::windowsProgram("elevra.exe")))
+            QSKIP("elevra.exe is not built");
+        Feedback feedback;
+        QVERIFY(feedback.socket.Bind("127.0.0.1", FeedbackPort).empty());
+        QDir(prefix.dataFolder()).removeRecursively();
+        QVERIFY(QDir().mkpath(prefix.dataFolder()));
+        for (const char* name : {"elevra.msg", "DBase0.db"})
+            QVERIFY(QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, prefix.dataFolder() + name));
+        writeBytes(prefix.dataFolder() + "elevra.ini",
+                  QStringLiteral("[Main]\nCom Port Number=1\nStands Displayed=8\nScale Factor=94\n"
+                                 "[Show Control]\nOSC Enabled=1\nOSC Listen Port=%1\nOSC Feedback Host=127.0.0.1\n"
+                                 "OSC Feedback Port=%2\n[Run Order]\nR0=0\nR1=1\n")
+                      .arg(ListenPort)
+                      .arg(FeedbackPort)
+                      .toUtf8());
+
+        auto first = std::make_unique<StandsimRun>();
+        QVERIFY(startSimulator(*first, "program-first.log"));
+        QProcess program;
+        program.setProcessEnvironment(prefix.environment());
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(WinePrefix::wine(), {WinePrefix::windowsProgram("elevra.exe")});
+        QVERIFY(feedback.allAre(1, 60000));
+
+        UdpSocket sender;
+        QVERIFY(sender.Send({"127.0.0.1", ListenPort}, EncodeOscMessage("/elevra/speaker/take", {QString("Keynote Speaker")})));
+        QVERIFY(QTest::qWaitFor([&] { return takeFramesIn(*first) == 8; }, 5000));
+
+        first.reset();
+        QVERIFY(feedback.allAre(0, 5000));
+        StandsimRun second;
+        QElapsedTimer sinceReplug;
+        QVERIFY(startSimulator(second, "program-second.log"));
+        sinceReplug.start();
+        QVERIFY(QTest::qWaitFor([&] { return second.frames().contains("Q1234"); }, 5000));
+        QVERIFY2(sinceReplug.elapsed() <= 1500, qPrintable(QString::number(sinceReplug.elapsed())));
+        QVERIFY(feedback.allAre(1, 5000));
+
+        program.terminate();
+        if (!program.waitForFinished(10000))
+            program.kill();
+    }
+
+private:
+    static int takeFramesIn(const StandsimRun& sim)
+    {
+        int stands = 0;
+        for (int stand = 1; stand <= 8; ++stand)
+            stands += sim.frames().contains(QStringLiteral(" IN *%1A").arg(stand).toLatin1()) ? 1 : 0;
+        return stands;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWineSerial)
+#include "tst_wine_serial.moc"
