@@ -1,7 +1,7 @@
 // The Windows build of the program under Wine with its prompter link: the partner started
 // through the start attempt, a poke in lower case that moves the stands of the real simulator
-// on COM1 without being announced, a show-control take that is announced, and how soon a poke
-// reaches the wire.
+// on COM1 without being announced, a take of the run order (by show control) that is announced,
+// and how soon a poke reaches the wire.
 #include "StandsimRun.h"
 #include "WinePrefix.h"
 #include "osc/OscPacket.h"
@@ -86,7 +86,7 @@ private slots:
             QVERIFY(QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, prefix.dataFolder() + name));
         writeBytes(prefix.dataFolder() + "elevra.ini",
                    QStringLiteral("[Main]\nCom Port Number=1\nStands Displayed=8\nScale Factor=94\nTelvio Link Enabled=1\n"
-                                  "[Show Control]\nOSC Enabled=1\nOSC Listen Port=%1\n")
+                                  "[Show Control]\nOSC Enabled=1\nOSC Listen Port=%1\n[Run Order]\nR0=2\n")
                        .arg(ListenPort)
                        .toUtf8());
         QVERIFY(QDir(scratch.path()).mkdir("bin"));
@@ -103,19 +103,21 @@ private slots:
         program.setProcessEnvironment(environment());
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(WinePrefix::wine(), {WinePrefix::windowsProgram("elevra.exe")});
-        QVERIFY(QTest::qWaitFor([&] { return sim.frames().contains(" IN *8Q"); }, 60000));
+        QVERIFY2(QTest::qWaitFor([&] { return sim.frames().contains(" IN *8Q"); }, 60000), sim.frames().right(600).constData());
 
         // Nothing served "Telvio - Vantora", so the set-up started the partner.
         QVERIFY(QTest::qWaitFor([&] { return partner().contains("conversation on \"Telvio\""); }, 20000));
         QCOMPARE(readBytes(scratch.filePath("partner.args")).trimmed(), "- Vantora Telvio");
 
         QCOMPARE(wine({WinePrefix::windowsProgram("prompter.exe"), "take", "keynote speaker"}), 0);
-        const QByteArray keynote = ToWire(HeightFrame(1, 55, 94)).trimmed();
+        const QByteArray keynote = StandFrames::toWire(StandFrames::heightFrame(1, 55, 94)).trimmed();
         QVERIFY2(QTest::qWaitFor([&] { return sim.frames().contains(" IN " + keynote); }, 5000), keynote.constData());
 
         UdpSocket sender;
-        QVERIFY(sender.Send({"127.0.0.1", ListenPort}, EncodeOscMessage("/elevra/speaker/take", {QString("Panel Host")})));
-        QVERIFY(QTest::qWaitFor([&] { return partner().contains("Speaker Panel Host"); }, 5000));
+        QVERIFY(sender.Bind("127.0.0.1", 0).empty());
+        QVERIFY(sender.Send({"127.0.0.1", ListenPort}, encodeOscMessage("/elevra/runorder/take", {qint32(1)})));
+        QVERIFY2(QTest::qWaitFor([&] { return partner().contains("Speaker Panel Host"); }, 5000),
+                 (partner() + sim.frames().right(300)).constData());
         QVERIFY(!partner().contains("Keynote"));  // a poke's take is not announced
 
         // How soon a poke reaches the wire: pokes alternate between two speakers whose first
@@ -125,7 +127,7 @@ private slots:
         QCOMPARE(wine({WinePrefix::windowsProgram("dde_poker.exe"), "60", "chair", "keynote speaker"}, &pokes), 0);
         QTest::qWait(500);
         const auto frames = standOneFrames(sim.frames());
-        const QByteArray chair = ToWire(HeightFrame(1, 42, 94)).trimmed();
+        const QByteArray chair = StandFrames::toWire(StandFrames::heightFrame(1, 42, 94)).trimmed();
         QList<qint64> latencies;
         for (const QByteArray& line : pokes.split('\n')) {
             const QList<QByteArray> parts = line.trimmed().split(' ');
@@ -142,7 +144,10 @@ private slots:
         std::sort(latencies.begin(), latencies.end());
         qInfo("poke to the first frame on the wire under Wine, ms: median %lld, p99 %lld, max %lld",
               latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], latencies.last());
-        QVERIFY2(latencies[latencies.size() * 99 / 100] <= 60, "p99 above 60 ms");
+        // A take goes out at the next link cycle, once the poll in progress has its reply (about
+        // 45 ms for eight stands at 9600 baud); one left to the 500 ms poll timer, or a window
+        // thread held up, would take far longer.
+        QVERIFY2(latencies.last() <= 150, "a poke waited beyond the link cycle");
 
         program.terminate();
         if (!program.waitForFinished(10000))
