@@ -12,7 +12,7 @@
 // A Wine prefix of the tests' own, with COM1 mapped through the registry to a symbolic link that
 // the test points at a pseudo-terminal; re-pointing the link is a replug, no restart of Wine
 // needed. WINDOWS_BINARY_DIR holds the Windows programs, WINDOWS_DLL_PATH the folders of the
-// libraries they load.
+// libraries they load, | between them.
 class WinePrefix {
 public:
     explicit WinePrefix(QString folder) : folder_(std::move(folder)) {}
@@ -27,7 +27,7 @@ public:
         env.insert("WINEDEBUG", "-all");
         env.insert("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d");
         QStringList path;
-        for (const QString& folder : QString(WINDOWS_DLL_PATH).split(';', Qt::SkipEmptyParts))
+        for (const QString& folder : QString(WINDOWS_DLL_PATH).split('|', Qt::SkipEmptyParts))
             path << "Z:" + QDir::toNativeSeparators(folder);
         env.insert("WINEPATH", path.join(';'));
         env.insert("QT_QPA_PLATFORM", "offscreen");
