@@ -185,6 +185,7 @@ private slots:
         QVERIFY(feedback.allAre(1, 60000));
 
         UdpSocket sender;
+        QVERIFY(sender.Bind("127.0.0.1", 0).empty());
         QVERIFY(sender.Send({"127.0.0.1", ListenPort}, encodeOscMessage("/elevra/speaker/take", {QString("Keynote Speaker")})));
         QVERIFY(QTest::qWaitFor([&] { return takeFramesIn(*first) == 8; }, 5000));
 

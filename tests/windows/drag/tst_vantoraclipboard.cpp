@@ -1,4 +1,8 @@
+#include "ControllerRig.h"
+#include "ScriptedQuestions.h"
+#include "database/DatabaseWindowState.h"
 #include "database/VantoraDragDrop.h"
+#include "runorder/RunOrderWindowState.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -6,6 +10,20 @@
 #include <QtTest>
 
 #include <windows.h>
+
+namespace {
+
+// The database window's state and the run order window's state over one controller rig.
+struct Rig : ControllerRig {
+    ScriptedQuestions dialogs;
+    RunOrder runOrder;
+    DatabaseWindowState database{DatabaseWindowStateLinks{presets, config, "/nowhere", controller, Message, announcer}, dialogs};
+    RunOrderWindowState runOrderScreen{
+        RunOrderWindowStateLinks{runOrder, presets, config, "/nowhere", controller, Message, announcer}, dialogs};
+    Rig() : ControllerRig(8) { runOrder.RunOrderList = {"0", "1"}; }
+};
+
+} // namespace
 
 // The drag message on the platform's own medium: Qt's OLE data object, which drags and the
 // clipboard share, read and written with the Win32 clipboard calls another program would use.
@@ -57,6 +75,7 @@ private slots:
     // First, while Qt knows the format only as another program's.
     void aRecordOfferedByAnotherProgramIsReceived();
     void aDragOffersTheRecordUnderTheRegisteredFormat();
+    void aDatabaseDragDropsIntoTheRunOrderThroughTheMedium();
 };
 
 void TestVantoraClipboard::aDragOffersTheRecordUnderTheRegisteredFormat()
@@ -87,6 +106,24 @@ void TestVantoraClipboard::aRecordOfferedByAnotherProgramIsReceived()
     QCOMPARE(ReceivedEntryIndex(*QGuiApplication::clipboard()->mimeData()), std::nullopt);
     QVERIFY(Offer(CF_UNICODETEXT, QByteArray("C\0h\0\0\0", 6)));  // text only
     QCOMPARE(ReceivedEntryIndex(*QGuiApplication::clipboard()->mimeData()), std::nullopt);
+}
+
+// The database window's drag data on the medium, taken off it as a drop from another process
+// would find it (Qt's own data object no longer in between), and dropped by the run order window.
+void TestVantoraClipboard::aDatabaseDragDropsIntoTheRunOrderThroughTheMedium()
+{
+    Rig rig;
+    rig.database.DatabaseGridSelectCell(5);  // entry 4, "Guest"
+    QGuiApplication::clipboard()->setMimeData(rig.database.dragData());
+    const QByteArray record = Held(Vantora());
+    const QByteArray text = Held(CF_UNICODETEXT);
+    QCOMPARE(record, Record(4, 5, "Guest"));
+    QVERIFY(Offer(Vantora(), record));
+    const QMimeData* dropped = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(!VantoraFormatOf(*dropped).isEmpty());
+    rig.runOrderScreen.DropTextTargetDrop(*dropped, 1);
+    QCOMPARE(rig.runOrder.RunOrderList, (QStringList{"4", "0", "1"}));
+    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData())), QString("Guest\r\n"));
 }
 
 QTEST_MAIN(TestVantoraClipboard)
