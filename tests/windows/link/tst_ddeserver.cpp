@@ -9,7 +9,12 @@
 class TestDdeServer : public QObject {
     Q_OBJECT
 
-    static constexpr const char* Executable = "C:/Program Files/Elevra/Elevra.bin.exe";
+    // A service of the test's own, so that a program running beside it keeps its "Elevra".
+    static constexpr const char* Executable = "C:/Program Files/Elevra/ElevraTest.bin.exe";
+    static int take(const QString& name, const QString& service = QStringLiteral("ElevraTest"))
+    {
+        return prompterTake(name, {"--service", service});
+    }
     static QString Topic() { return QStringLiteral("Conference Stand Control"); }
 
     PresetTable presets;
@@ -46,7 +51,7 @@ void TestDdeServer::init()
 void TestDdeServer::cleanup()
 {
     server.reset();
-    QCOMPARE(prompterTake(QStringLiteral("Chair")), 2);  // the service goes with the server
+    QCOMPARE(take(QStringLiteral("Chair")), 2);  // the service goes with the server
 }
 
 void TestDdeServer::pokedNamesSelectSpeakers_data()
@@ -65,7 +70,7 @@ void TestDdeServer::pokedNamesSelectSpeakers()
 {
     QFETCH(QString, poked);
     QFETCH(QList<int>, selection);
-    QCOMPARE(prompterTake(poked, {"--service", "ELEVRA"}), 0);  // the service name matches ignoring case
+    QCOMPARE(take(poked, "ELEVRATEST"), 0);  // the service name matches ignoring case
     QCOMPARE(selected, selection);
 }
 
@@ -74,7 +79,7 @@ void TestDdeServer::itemKeepsTheLastPokeAndAdvises()
     QByteArray before, after;
     bool advising = false, noticed = false;
     UINT poked = 1;
-    QVERIFY(DdePeer::Converse("Elevra", "conference STAND control", [&](DdePeer& peer) {
+    QVERIFY(DdePeer::Converse("ElevraTest", "conference STAND control", [&](DdePeer& peer) {
         before = peer.Request();
         advising = peer.AdviseStart();
         poked = peer.Poke(QByteArray("Host\nChair\0", 11));
@@ -95,7 +100,7 @@ void TestDdeServer::refusedTrafficLeavesTheServiceWorking()
     QByteArray otherItem;
     bool unicodeAdvise = true, bitmapAdvise = true, executed = true;
     UINT fine = 1;
-    QVERIFY(DdePeer::Converse("Elevra", Topic(), [&](DdePeer& peer) {
+    QVERIFY(DdePeer::Converse("ElevraTest", Topic(), [&](DdePeer& peer) {
         pokes << peer.Poke(QByteArray("Chair\0", 6), "Other")
               << peer.Poke(QByteArray("Chair\0", 6), "DdeVantoraServerItem2")
               << peer.Poke(QByteArray("C\0h\0a\0i\0r\0\0\0", 12), "DdeVantoraServerItem", CF_UNICODETEXT)
@@ -116,8 +121,8 @@ void TestDdeServer::refusedTrafficLeavesTheServiceWorking()
     QCOMPARE(fine, 0u);
     QCOMPARE(selected, QList<int>{0});
 
-    QVERIFY(!DdePeer::Converse("Elevra", "Telvio", [](DdePeer&) {}));  // no such topic
-    QCOMPARE(prompterTake("Host"), 0);
+    QVERIFY(!DdePeer::Converse("ElevraTest", "Telvio", [](DdePeer&) {}));  // no such topic
+    QCOMPARE(take("Host"), 0);
     QCOMPARE(selected, (QList<int>{0, 5}));
 }
 
@@ -125,7 +130,7 @@ void TestDdeServer::topicsOfOtherWindowsOfferNoItem()
 {
     UINT poked = 0;
     QByteArray requested;
-    QVERIFY(DdePeer::Converse("elevra", "run order", [&](DdePeer& peer) {
+    QVERIFY(DdePeer::Converse("elevratest", "run order", [&](DdePeer& peer) {
         poked = peer.Poke(QByteArray("Chair\0", 6));
         requested = peer.Request();
     }));
@@ -137,8 +142,8 @@ void TestDdeServer::topicsOfOtherWindowsOfferNoItem()
 void TestDdeServer::liveServiceIsNotTaken()
 {
     PrompterServer second;
-    QVERIFY(!second.Register(QStringLiteral("D:/elsewhere/elevra.exe")).isEmpty());
-    QCOMPARE(prompterTake("Panel"), 0);
+    QVERIFY(!second.Register(QStringLiteral("D:/elsewhere/elevratest.exe")).isEmpty());
+    QCOMPARE(take("Panel"), 0);
     QCOMPARE(selected, QList<int>{2});
 }
 
