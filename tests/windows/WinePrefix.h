@@ -27,7 +27,7 @@ public:
         env.insert("WINEDEBUG", "-all");
         env.insert("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d");
         QStringList path;
-        for (const QString& folder : QString(WINDOWS_DLL_PATH).split(';', Qt::SkipEmptyParts))
+        for (const QString& folder : QString(WINDOWS_DLL_PATH).split(':', Qt::SkipEmptyParts))
             path << "Z:" + QDir::toNativeSeparators(folder);
         env.insert("WINEPATH", path.join(';'));
         env.insert("QT_QPA_PLATFORM", "offscreen");
