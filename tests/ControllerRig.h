@@ -1,18 +1,11 @@
 #pragma once
 
+#include "RecordingAnnouncer.h"
 #include "config/Configuration.h"
 #include "database/SpeakerDatabase.h"
-#include "stand/PrompterAnnouncer.h"
 #include "stand/RecordingPort.h"
 #include "stand/StandController.h"
 #include "stand/TakeHandler.h"
-
-#include <QStringList>
-
-struct RecordingAnnouncer : PrompterAnnouncer {
-    QStringList sent;
-    void DdeSend(const QString& text) override { sent << text; }
-};
 
 // What a window's state works on: the speakers, the configuration and a stand controller on a
 // recording port, which takes through the link cycle as the main window does once a rig
@@ -28,7 +21,7 @@ struct ControllerRig : TakeHandler {
     explicit ControllerRig(int standsDisplayed)
     {
         board.SetStandsDisplayed(standsDisplayed);
-        controller.SetTakeHandler(this);
+        controller.setTakeHandler(this);
         controller.StartComms(false);
         presets[4].preset = {11, 12, 13, 14, 15, 16, 17, 18};
         presets[4].preset_id = "Guest";

@@ -8,7 +8,7 @@
 inline bool allOnlineAt(const StandBoard& board, const QList<int>& heights)
 {
     for (int i = 0; i < heights.size(); ++i)
-        if (!board.Stand(i).online || board.Stand(i).actual != heights[i])
+        if (!board.stand(i).online || board.stand(i).actual != heights[i])
             return false;
     return true;
 }

@@ -2,23 +2,15 @@
 // simulator paced at 9600 baud as COM1: a full repaint of the grid with all 51 rows in view,
 // Store of one entry with that repaint, and the database Take to its first frame on the wire.
 #include "BenchSupport.h"
+#include "RecordingAnnouncer.h"
 #include "ScriptedQuestions.h"
 #include "database/ConfData.h"
 #include "database/DatabaseGrid.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
-#include "stand/PrompterAnnouncer.h"
 
 #include <QImage>
 #include <QTemporaryDir>
-
-namespace {
-
-struct SilentAnnouncer : PrompterAnnouncer {
-    void DdeSend(const QString&) override {}
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -52,14 +44,14 @@ int main(int argc, char** argv)
            " (target well under 16 ms)");
 
     ScriptedQuestions ok;
-    SilentAnnouncer silent;
+    RecordingAnnouncer announcer;
     DatabaseWindowState store({d.Presets, d.config, d.paths.DatabaseFolder, form.controller(),
-                          [&d](int n) { return d.Messages[n]; }, silent},
+                          [&d](int n) { return d.Messages[n]; }, announcer},
                          ok);
     store.DatabaseGridSelectCell(5);
     QObject::connect(&store, &DatabaseWindowState::gridChanged, grid, fullRepaint);
     report("Store of one entry with its grid repaint", timed(500, [] {}, [&](int i) {
-               store.SetIdentifierText(QStringLiteral("  Speaker %1  ").arg(i));
+               store.setIdentifierText(QStringLiteral("  Speaker %1  ").arg(i));
                store.StoreBtnClick();
            }),
            " (target well under 16 ms)");

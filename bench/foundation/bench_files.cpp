@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     const double longSave = medianMs(longRuns, [&](int i) { longRun.settings.mainWindow.top = i; },
                                      [&](int) { SaveConfiguration(longIni, longRun); });
     qsizetype readBack = 0;
-    const double longRead = medianMs(longRuns, [](int) {}, [&](int) { readBack = RetrieveRunOrderList(longIni).size(); });
+    const double longRead = medianMs(longRuns, [](int) {}, [&](int) { readBack = retrieveRunOrderList(longIni).size(); });
     if (readBack != longRun.runOrder.size())
         std::fprintf(stderr, "the run order read back holds %lld entries\n", static_cast<long long>(readBack));
 

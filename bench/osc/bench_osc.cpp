@@ -21,7 +21,7 @@ constexpr std::uint16_t FeedbackPort = 39031;
 
 std::vector<std::uint8_t> message(const char* address, const std::vector<std::variant<qint32, QString>>& arguments = {})
 {
-    return EncodeOscMessage(address, arguments);
+    return encodeOscMessage(address, arguments);
 }
 
 // The feedback port: counts the answers to queries ("/elevra/ignored" comes only in them) and
@@ -37,7 +37,7 @@ public:
                 if (::poll(&p, 1, 20) <= 0)
                     continue;
                 while (const auto datagram = socket_.Receive()) {
-                    const auto messages = ParseOscPacket(
+                    const auto messages = parseOscPacket(
                         QByteArray(reinterpret_cast<const char*>(datagram->bytes.data()), qsizetype(datagram->bytes.size())));
                     if (!messages)
                         continue;

@@ -32,9 +32,9 @@ qsizetype render(const Layout& layout, QIODevice& out)
     writer.setPageSize(QPageSize(QPageSize::A4));
     const DeviceMetrics metrics(&writer);
     const ReportDocument document =
-            layout(metrics, QSize(writer.width(), writer.height()), PrintDateText(QDateTime::currentDateTime(), QLocale()));
+            layout(metrics, QSize(writer.width(), writer.height()), printDateText(QDateTime::currentDateTime(), QLocale()));
     QPainter painter(&writer);
-    DrawReport(document, painter, writer);
+    drawReport(document, painter, writer);
     return document.size();
 }
 
@@ -88,12 +88,12 @@ int main(int argc, char** argv)
         for (int i = 0; i < entries; ++i)
             list << QString::number(i % PresetCount);
         return [list, &presets](const ReportMetrics& m, QSize page, const QString& date) {
-            return LayoutRunOrder(list, presets, m, page, date);
+            return layoutRunOrder(list, presets, m, page, date);
         };
     };
 
     const Timing database = time([&](const ReportMetrics& m, QSize page, const QString& date) {
-        return LayoutDatabase(presets, m, page, date);
+        return layoutDatabase(presets, m, page, date);
     }, runs, keepAs("database.pdf"));
     const Timing empty = time(runOrder(0), runs, keepAs("runorder-0.pdf"));
     const Timing small = time(runOrder(100), runs, keepAs("runorder-100.pdf"));

@@ -3,13 +3,13 @@
 // drop, a Dup of 100 rows (each with the grid following the list and painting every row in
 // view), a full repaint, and the run order Take to its first frame on the wire.
 #include "BenchSupport.h"
+#include "RecordingAnnouncer.h"
 #include "ScriptedQuestions.h"
 #include "database/VantoraDragDrop.h"
 #include "runorder/ConfRun.h"
 #include "runorder/RunGrid.h"
 #include "shell/ConfMain.h"
 #include "shell/ElevraApplication.h"
-#include "stand/PrompterAnnouncer.h"
 
 #include <QImage>
 #include <QMimeData>
@@ -20,10 +20,6 @@
 namespace {
 
 constexpr int Entries = 1000;
-
-struct SilentAnnouncer : PrompterAnnouncer {
-    void DdeSend(const QString&) override {}
-};
 
 } // namespace
 
@@ -58,9 +54,9 @@ int main(int argc, char** argv)
 
     // The window's own rules with scripted dialogs, and a grid over them the height of a screen.
     ScriptedQuestions dialogs;
-    SilentAnnouncer silent;
+    RecordingAnnouncer announcer;
     RunOrderWindowState screen({d.runOrder, d.Presets, d.config, d.paths.RunOrderFolder, form.controller(),
-                           [&d](int n) { return d.Messages[n]; }, silent},
+                           [&d](int n) { return d.Messages[n]; }, announcer},
                           dialogs);
     RunGrid grid(screen);
     grid.resize(354, 1080 - TConfRunScreen::PanelHeight);
@@ -77,7 +73,7 @@ int main(int argc, char** argv)
 
     report("Retrieve of 1 000 entries into an empty grid, with its repaint",
            timed(200, empty, [&](int) { thousand(); }), " (target well under 16 ms)");
-    if (screen.Count() != Entries) {
+    if (screen.count() != Entries) {
         std::printf("the file did not load\n");
         return 1;
     }
@@ -90,7 +86,7 @@ int main(int argc, char** argv)
 
     report("Dup of rows 100 to 199 of 1 000 entries, with the repaint", timed(200, thousand, [&](int) {
                screen.RunGridSelectCell(0, 100);
-               screen.MoveAnchor(0, 199);
+               screen.moveAnchor(0, 199);
                screen.RunOrderCopyBtnClick();
            }),
            " (target well under 16 ms)");

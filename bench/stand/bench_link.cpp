@@ -69,7 +69,7 @@ bool measureTakeLatency(const QString& scratch)
     processEventsFor(2000);
 
     const std::vector<double> latencies = timeTakesToFirstFrame(
-        form.controller(), 7, [&](int i) { form.board().SetLevelText(0, QString::number(10 + i % 50)); },
+        form.controller(), 7, [&](int i) { form.board().setLevelText(0, QString::number(10 + i % 50)); },
         [&] { form.controller().TakeBtnClick(); });
     if (latencies.empty())
         return false;

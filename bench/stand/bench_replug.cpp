@@ -103,8 +103,8 @@ int main(int argc, char** argv)
     linkCom1(data, sim->line);
     link.StartComms(false);
     link.QueryTime().start();
-    waitUntil([&] { return board.Stand(1).online; }, 5000);
-    if (!link.CommsOpen() || !board.Stand(1).online) {
+    waitUntil([&] { return board.stand(1).online; }, 5000);
+    if (!link.CommsOpen() || !board.stand(1).online) {
         std::printf("the stands did not come on line\n");
         return 1;
     }
@@ -144,7 +144,7 @@ int main(int argc, char** argv)
         }
         polls.push_back(firstPoll);
         replies.push_back(firstReply);
-        waitUntil([&] { return board.Stand(0).online && board.Stand(1).online; }, 5000);
+        waitUntil([&] { return board.stand(0).online && board.stand(1).online; }, 5000);
     }
 
     std::printf("replug to first poll (%zu replugs): median %.0f ms, worst %.0f ms (target <= 1500 ms)\n",

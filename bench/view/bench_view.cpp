@@ -99,7 +99,7 @@ std::vector<Reply> repliesSent(const StandsimRun& sim)
         const QRegularExpressionMatch m = out.match(QString::fromLatin1(line));
         if (m.hasMatch())
             replies.push_back({QDateTime::fromString(m.captured(1), "yyyy-MM-dd HH:mm:ss.zzz").toMSecsSinceEpoch(),
-                               m.captured(2).toInt(), StandFrames::DecodeHeight(m.captured(3), 94)});
+                               m.captured(2).toInt(), StandFrames::decodeHeight(m.captured(3), 94)});
     }
     return replies;
 }

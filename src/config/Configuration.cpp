@@ -12,31 +12,31 @@ const QString RunOrder = QStringLiteral("Run Order");
 const QString ShowControl = QStringLiteral("Show Control");
 const QString ShowView = QStringLiteral("Show View");
 
-WindowPlace ReadPlace(const IniFile& ini, const QString& section, WindowPlace place)
+WindowPlace readPlace(const IniFile& ini, const QString& section, WindowPlace place)
 {
     place.top = ini.ReadInteger(section, "Top", place.top);
     place.left = ini.ReadInteger(section, "Left", place.left);
     return place;
 }
 
-void ReadGeometry(const IniFile& ini, const QString& section, WindowGeometry& geometry)
+void readGeometry(const IniFile& ini, const QString& section, WindowGeometry& geometry)
 {
-    static_cast<WindowPlace&>(geometry) = ReadPlace(ini, section, geometry);
+    static_cast<WindowPlace&>(geometry) = readPlace(ini, section, geometry);
     geometry.width = ini.ReadInteger(section, "Width", geometry.width);
     geometry.height = ini.ReadInteger(section, "Height", geometry.height);
     geometry.visible = ini.ReadBool(section, "Visible", geometry.visible);
 }
 
-void WritePlace(IniFile& ini, const QString& section, const WindowPlace& place)
+void writePlace(IniFile& ini, const QString& section, const WindowPlace& place)
 {
     ini.WriteInteger(section, "Top", place.top);
     ini.WriteInteger(section, "Left", place.left);
 }
 
 // "Visible" is left to the caller: each section keeps it in its own place.
-void WritePlaceAndSize(IniFile& ini, const QString& section, const WindowGeometry& geometry)
+void writePlaceAndSize(IniFile& ini, const QString& section, const WindowGeometry& geometry)
 {
-    WritePlace(ini, section, geometry);
+    writePlace(ini, section, geometry);
     ini.WriteInteger(section, "Width", geometry.width);
     ini.WriteInteger(section, "Height", geometry.height);
 }
@@ -52,7 +52,7 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
 {
     const IniFile ini(iniFileName);
     Configuration c;
-    c.mainWindow = ReadPlace(ini, Main, c.mainWindow);
+    c.mainWindow = readPlace(ini, Main, c.mainWindow);
     c.PrompterLinkEnabled = ini.ReadBool(Main, "Telvio Link Enabled", false);
     c.PrompterLinkName = ini.ReadString(Main, "Telvio Link Name", "Telvio - Vantora");
     c.ScaleFactor = ini.ReadInteger(Main, "Scale Factor", Configuration::DefaultScaleFactor);
@@ -79,27 +79,27 @@ Configuration RetrieveConfiguration(const QString& iniFileName, const QString& d
     return c;
 }
 
-RunScreenLayout RetrieveRunScreenLayout(const QString& iniFileName)
+RunScreenLayout retrieveRunScreenLayout(const QString& iniFileName)
 {
     const IniFile ini(iniFileName);
     RunScreenLayout l;
-    ReadGeometry(ini, RunScreen, l);
+    readGeometry(ini, RunScreen, l);
     l.c0 = ini.ReadInteger(RunScreen, "C0", l.c0);
     l.rowCount = ini.ReadInteger(RunScreen, "Row Count", l.rowCount);
     return l;
 }
 
-DatabaseLayout RetrieveDatabaseLayout(const QString& iniFileName)
+DatabaseLayout retrieveDatabaseLayout(const QString& iniFileName)
 {
     const IniFile ini(iniFileName);
     DatabaseLayout l;
-    ReadGeometry(ini, Database, l);
+    readGeometry(ini, Database, l);
     for (size_t i = 0; i < l.columns.size(); ++i)
         l.columns[i] = ini.ReadInteger(Database, QStringLiteral("C%1").arg(i), l.columns[i]);
     return l;
 }
 
-QStringList RetrieveRunOrderList(const QString& iniFileName)
+QStringList retrieveRunOrderList(const QString& iniFileName)
 {
     const IniFile ini(iniFileName);
     QStringList list;
@@ -118,7 +118,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     const DatabaseLayout& db = snapshot.database;
     IniFile ini(iniFileName);
 
-    WritePlace(ini, Main, c.mainWindow);
+    writePlace(ini, Main, c.mainWindow);
     ini.WriteInteger(Main, "Com Port Number", c.ComPortNumber);
     ini.WriteBool(Database, "Hand Control", c.SerialHandControl);
     ini.WriteBool(Main, "Telvio Link Enabled", c.PrompterLinkEnabled);
@@ -128,7 +128,7 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
     ini.WriteBool(Database, "Database Setup", c.DatabaseFromTarget);
 
     ini.WriteInteger(RunScreen, "C0", run.c0);
-    WritePlaceAndSize(ini, RunScreen, run);
+    writePlaceAndSize(ini, RunScreen, run);
     ini.WriteInteger(RunScreen, "Row Count", run.rowCount);
     ini.WriteBool(RunScreen, "Visible", run.visible);
     ini.WriteString(RunScreen, "Run Order Filename", c.RunOrderFileName);
@@ -150,8 +150,8 @@ void SaveConfiguration(const QString& iniFileName, const ConfigurationSnapshot& 
 
     for (size_t i = 0; i < db.columns.size(); ++i)
         ini.WriteInteger(Database, QStringLiteral("C%1").arg(i), db.columns[i]);
-    WritePlaceAndSize(ini, Database, db);
+    writePlaceAndSize(ini, Database, db);
     ini.WriteBool(Database, "Visible", db.visible);
     ini.WriteString(Database, "Database Filename", c.DatabaseFileName);
-    ini.UpdateFile();
+    ini.updateFile();
 }

@@ -57,9 +57,9 @@ struct Configuration {
 // Reads the settings of the main window; the database file is loaded by the caller.
 Configuration RetrieveConfiguration(const QString& iniFileName, const QString& defaultDatabaseFileName);
 
-RunScreenLayout RetrieveRunScreenLayout(const QString& iniFileName);
-DatabaseLayout RetrieveDatabaseLayout(const QString& iniFileName);
-QStringList RetrieveRunOrderList(const QString& iniFileName);
+RunScreenLayout retrieveRunScreenLayout(const QString& iniFileName);
+DatabaseLayout retrieveDatabaseLayout(const QString& iniFileName);
+QStringList retrieveRunOrderList(const QString& iniFileName);
 
 // Everything that the close writes back, in the order the file expects it.
 struct ConfigurationSnapshot {

@@ -183,7 +183,7 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
     return findValue(section, key, value) ? value : defaultValue.left(MaxValueLength);
 }
 
-QString IniFile::ReadBackValue(const QString& value)
+QString IniFile::readBackValue(const QString& value)
 {
     return QString::fromUtf8(oneLine(value).toUtf8()).left(MaxValueLength);
 }
@@ -279,7 +279,7 @@ void IniFile::checkWritable() const
 
 void IniFile::prepareChange()
 {
-    // Once a batch: UpdateFile looks again before it writes.
+    // Once a batch: updateFile looks again before it writes.
     if (!changed_)
         checkWritable();
     changed_ = true;
@@ -306,7 +306,7 @@ QByteArray IniFile::content() const
     return bytes;
 }
 
-void IniFile::UpdateFile()
+void IniFile::updateFile()
 {
     if (!changed_)
         return;

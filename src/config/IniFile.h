@@ -14,7 +14,7 @@
 // wins. A value is read without the blanks and tabs around it and without one pair of matching
 // quotation marks (single or double) that encloses it; a written value that would lose either
 // is enclosed in double quotation marks. Writes change the object's image of the file;
-// UpdateFile puts it on disk in one whole-file write (WholeFileWrite.h: through trusted links
+// updateFile puts it on disk in one whole-file write (WholeFileWrite.h: through trusted links
 // only, in place where a replacement cannot be made). The file is read as readTrustedFile
 // (TrustedPath.h) reads it: at most 1 MiB, a regular file, no untrusted link on the way.
 // Sections and keys are indexed once, so a lookup does not walk the file. Lines the object does not touch are written back byte
@@ -42,7 +42,7 @@ public:
 
     // Puts the writes so far on disk; throws AppError as above when that fails, leaving the
     // previous file as it was (but for a rewrite in place that fails halfway, a full disk).
-    void UpdateFile();
+    void updateFile();
 
     const QString& path() const { return path_; }
     // False when the file exists but could not be read or was refused; reads then give their
@@ -51,7 +51,7 @@ public:
 
     // What ReadString gives back after WriteString(value): line breaks become blanks and the
     // text is cut at MaxValueLength. Compare a value with the file through this.
-    static QString ReadBackValue(const QString& value);
+    static QString readBackValue(const QString& value);
 
     // Text to integer by the profile rules: "0x" hex for texts longer than two characters,
     // otherwise decimal with optional sign; false when the text is not a 32-bit integer.

@@ -136,7 +136,7 @@ void TSetupScreen::UpdateHandControl()
         deselect(UsbHandControlBtn);
     UsbHandControlBtn->setEnabled(portName.has_value());
     if (UsbHandControlBtn->isChecked()) {
-        if (const std::optional<QString> field = PortFieldFromPortName(*portName))
+        if (const std::optional<QString> field = portFieldFromPortName(*portName))
             ComPortNumberData->setText(*field);
         ComPortNumberLabel->setEnabled(false);
         ComPortNumberData->setEnabled(false);
@@ -150,7 +150,7 @@ void TSetupScreen::OkBtnClick()
 {
     SetupSettings s = links_.settings;
     s.SerialHandControl = SerialHandControlBtn->isChecked();
-    const std::optional<int> port = PortNumberFromField(ComPortNumberData->text());
+    const std::optional<int> port = portNumberFromField(ComPortNumberData->text());
     if (port) {
         s.ComPortNumber = *port;
     } else {
@@ -158,7 +158,7 @@ void TSetupScreen::OkBtnClick()
         ComPortNumberData->setText(QString::number(startPort_));
         MessageBoxes::showCritical(this, QStringLiteral("Com Port Number Out Of Range"));
     }
-    s.StandsDisplayed = StandCountFromField(StandCountData->text());
+    s.StandsDisplayed = standCountFromField(StandCountData->text());
     s.DatabaseFromTarget = DatabaseFromTargetBox->isChecked();
     s.PrompterLinkEnabled = TelvioLinkEnabledCheckBox->isChecked();
     if (!port) {

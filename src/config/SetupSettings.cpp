@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-std::optional<int> PortNumberFromField(QString text)
+std::optional<int> portNumberFromField(QString text)
 {
     RemoveLeadingSpaces(text);
     RemoveTrailingSpaces(text);
@@ -17,14 +17,14 @@ std::optional<int> PortNumberFromField(QString text)
     return n;
 }
 
-int StandCountFromField(const QString& text)
+int standCountFromField(const QString& text)
 {
     bool ok = false;
     const int n = text.toInt(&ok);
     return ok ? std::clamp(n, 0, StandCount) : StandCount;
 }
 
-std::optional<QString> PortFieldFromPortName(const std::string& portName)
+std::optional<QString> portFieldFromPortName(const std::string& portName)
 {
     const QString name = QString::fromStdString(portName).toUpper();
     if (!name.startsWith(QLatin1String("COM")))

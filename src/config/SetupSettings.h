@@ -19,12 +19,12 @@ struct SetupSettings {
 
 // The port field's text as a port number: blanks trimmed, 1 when it is not a number (so an
 // empty field means port 1). Nothing when the number is outside 1 to 255.
-std::optional<int> PortNumberFromField(QString text);
+std::optional<int> portNumberFromField(QString text);
 
 // The stand count field's text: 8 when it is not a number (so an empty field means 8), and
 // at most 8. 0 stays 0: no stand is shown.
-int StandCountFromField(const QString& text);
+int standCountFromField(const QString& text);
 
 // What the USB adapter's port name puts into the port field: the rest after "COM" in any
 // letter case; nothing when the name does not begin with "COM".
-std::optional<QString> PortFieldFromPortName(const std::string& portName);
+std::optional<QString> portFieldFromPortName(const std::string& portName);

@@ -28,7 +28,7 @@ void TConfDataScreen::FormCreate(const DatabaseLayout& layout)
     SavePresetIdData = new QLineEdit(panel());
     SavePresetIdData->setObjectName(QStringLiteral("SavePresetIdData"));
     SavePresetIdData->setGeometry(8, ControlTop, 153, ButtonHeight);
-    connect(SavePresetIdData, &QLineEdit::textEdited, &screen_, &DatabaseWindowState::SetIdentifierText);
+    connect(SavePresetIdData, &QLineEdit::textEdited, &screen_, &DatabaseWindowState::setIdentifierText);
     connect(&screen_, &DatabaseWindowState::identifierChanged, SavePresetIdData, &QLineEdit::setText);
 
     connect(addButton("LoadBtn", "Load", 164, 7), &QToolButton::clicked, &screen_, &DatabaseWindowState::LoadBtnClick);
@@ -55,16 +55,16 @@ void TConfDataScreen::FormCreate(const DatabaseLayout& layout)
     connect(&screen_, &DatabaseWindowState::captionChanged, this, &QWidget::setWindowTitle);
 
     applyGeometry(layout);
-    grid_->SetColumnWidths(layout.columns);
+    grid_->setColumnWidths(layout.columns);
     setWindowTitle(screen_.ShowDatabaseCaption());
     screen_.LoadPreset(0);
     setVisible(layout.visible);
 }
 
-DatabaseLayout TConfDataScreen::Layout() const
+DatabaseLayout TConfDataScreen::windowLayout() const
 {
     DatabaseLayout layout;
     static_cast<WindowGeometry&>(layout) = currentGeometry();
-    layout.columns = grid_->ColumnWidths();
+    layout.columns = grid_->columnWidths();
     return layout;
 }

@@ -19,10 +19,10 @@ public:
     DatabaseWindowState& screen() { return screen_; }
     // Geometry (client size), visibility and the widths of columns 0 to 8, as the
     // configuration keeps them.
-    DatabaseLayout Layout() const;
+    DatabaseLayout windowLayout() const;
 
 protected:
-    void activationChanged(bool active) override { screen_.SetDatabaseWindowActive(active); }
+    void activationChanged(bool active) override { screen_.setDatabaseWindowActive(active); }
 
 private:
     void FormCreate(const DatabaseLayout& layout);

@@ -41,7 +41,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override
     {
         if (event->button() == Qt::LeftButton)
-            screen_.DatabaseGridLeftPress(0);
+            screen_.databaseGridLeftPress(0);
         QHeaderView::mousePressEvent(event);
     }
 
@@ -71,10 +71,10 @@ DatabaseGrid::DatabaseGrid(DatabaseWindowState& screen, QWidget* parent)
 
     std::array<int, StoredColumns> defaults;
     defaults.fill(DefaultColumnWidth);
-    SetColumnWidths(defaults);
+    setColumnWidths(defaults);
 }
 
-std::array<int, DatabaseGrid::StoredColumns> DatabaseGrid::ColumnWidths() const
+std::array<int, DatabaseGrid::StoredColumns> DatabaseGrid::columnWidths() const
 {
     std::array<int, StoredColumns> widths{};
     for (int i = 0; i < StoredColumns; ++i)
@@ -82,7 +82,7 @@ std::array<int, DatabaseGrid::StoredColumns> DatabaseGrid::ColumnWidths() const
     return widths;
 }
 
-void DatabaseGrid::SetColumnWidths(const std::array<int, StoredColumns>& widths)
+void DatabaseGrid::setColumnWidths(const std::array<int, StoredColumns>& widths)
 {
     for (int i = 0; i < StoredColumns; ++i)
         setColumnWidth(i, std::max(0, widths[static_cast<size_t>(i)]) + GridLineWidth);
@@ -110,9 +110,9 @@ void DatabaseGrid::mousePressEvent(QMouseEvent* event)
             setCurrentIndex(index);
             screen_.DatabaseGridSelectCell(index.row() + 1);
         }
-        screen_.DatabaseGridLeftPress(index.isValid() ? index.row() + 1 : 0);
+        screen_.databaseGridLeftPress(index.isValid() ? index.row() + 1 : 0);
     }
-    dragArmed_ = (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) && screen_.HasSelection();
+    dragArmed_ = (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) && screen_.hasSelection();
     pressPosition_ = event->position().toPoint();
 }
 
@@ -123,7 +123,7 @@ void DatabaseGrid::mouseMoveEvent(QMouseEvent* event)
     if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
         return;
     dragArmed_ = false;
-    if (QMimeData* mime = screen_.DragData())
+    if (QMimeData* mime = screen_.dragData())
         runDrag_(mime);
 }
 
@@ -136,7 +136,7 @@ void DatabaseGrid::mouseReleaseEvent(QMouseEvent*)
 void DatabaseGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        screen_.DatabaseGridDblClick();
+        screen_.databaseGridDblClick();
 }
 
 // The Delete key is the grid's only key: letters, Tab and the arrows would move the view's
@@ -144,17 +144,17 @@ void DatabaseGrid::mouseDoubleClickEvent(QMouseEvent* event)
 void DatabaseGrid::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Delete)
-        screen_.DatabaseGridDeleteKey(event->modifiers());
+        screen_.databaseGridDeleteKey(event->modifiers());
     else
         QWidget::keyPressEvent(event);
 }
 
-bool DatabaseGrid::CellHighlighted(const QModelIndex& index) const
+bool DatabaseGrid::cellHighlighted(const QModelIndex& index) const
 {
     return index.row() + 1 == screen_.SelectedDatabaseRow();
 }
 
-bool DatabaseGrid::WindowActive() const
+bool DatabaseGrid::windowActive() const
 {
     return screen_.DatabaseWindowActive();
 }

@@ -18,14 +18,14 @@ public:
 
     explicit DatabaseGrid(DatabaseWindowState& screen, QWidget* parent = nullptr);
 
-    std::array<int, StoredColumns> ColumnWidths() const;
-    void SetColumnWidths(const std::array<int, StoredColumns>& widths);
+    std::array<int, StoredColumns> columnWidths() const;
+    void setColumnWidths(const std::array<int, StoredColumns>& widths);
     // The last column takes what columns 0 to 8 leave of the grid.
     void FitLastColumn() override;
 
     // Runs a drag to its end; the default is the platform's drag with the copy effect.
     using DragRunner = std::function<void(QMimeData*)>;
-    void SetDragRunner(DragRunner runner) { runDrag_ = std::move(runner); }
+    void setDragRunner(DragRunner runner) { runDrag_ = std::move(runner); }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -35,8 +35,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    bool CellHighlighted(const QModelIndex& index) const override;
-    bool WindowActive() const override;
+    bool cellHighlighted(const QModelIndex& index) const override;
+    bool windowActive() const override;
 
     DatabaseWindowState& screen_;
     DragRunner runDrag_;

@@ -15,7 +15,7 @@ namespace {
 
 const QString NoName = QStringLiteral("No Name");
 
-std::uint8_t LowEightBits(int value)
+std::uint8_t lowEightBits(int value)
 {
     return static_cast<std::uint8_t>(value & 0xFF);
 }
@@ -27,7 +27,7 @@ DatabaseWindowState::DatabaseWindowState(const DatabaseWindowStateLinks& links, 
 {
 }
 
-void DatabaseWindowState::SetDatabaseWindowActive(bool active)
+void DatabaseWindowState::setDatabaseWindowActive(bool active)
 {
     databaseWindowActive_ = active;
     emit gridChanged();
@@ -42,7 +42,7 @@ QString DatabaseWindowState::ShowDatabaseCaption() const
     return QStringLiteral("Database: ") + name;
 }
 
-QString DatabaseWindowState::CellText(int row, int column) const
+QString DatabaseWindowState::cellText(int row, int column) const
 {
     if (row == 0) {
         if (column == 0)
@@ -61,7 +61,7 @@ QString DatabaseWindowState::CellText(int row, int column) const
     return QString::number(entry.preset[static_cast<size_t>(column - 2)]);
 }
 
-void DatabaseWindowState::SetIdentifierBox(const QString& text)
+void DatabaseWindowState::setIdentifierBox(const QString& text)
 {
     identifierText_ = text;
     emit identifierChanged(text);
@@ -72,24 +72,24 @@ void DatabaseWindowState::LoadPreset(int i)
     if (i < 0 || i >= PresetCount)
         return;
     const TPreset& entry = links_.presets[static_cast<size_t>(i)];
-    StandBoard& board = links_.controller.Board();
+    StandBoard& board = links_.controller.board();
     for (int j = 0; j < StandCount; ++j)
-        board.SetLevelText(j, QString::number(entry.preset[static_cast<size_t>(j)]));
-    SetIdentifierBox(entry.preset_id);
+        board.setLevelText(j, QString::number(entry.preset[static_cast<size_t>(j)]));
+    setIdentifierBox(entry.preset_id);
 }
 
 void DatabaseWindowState::StoreBtnClick()
 {
-    if (!HasSelection())
+    if (!hasSelection())
         return;
     if (!questions_.confirm(links_.message(2) + u' ' + QString::number(selectedDatabaseRow_) + u'?'))
         return;
-    const StandBoard& board = links_.controller.Board();
+    const StandBoard& board = links_.controller.board();
     TPreset& entry = selectedEntry();
     for (int j = 0; j < StandCount; ++j) {
-        const TStand& stand = board.Stand(j);
+        const TStand& stand = board.stand(j);
         const QString& shown = links_.config.DatabaseFromTarget ? stand.level : stand.data;
-        entry.preset[static_cast<size_t>(j)] = LowEightBits(StandFrames::ParseHeightText(shown));
+        entry.preset[static_cast<size_t>(j)] = lowEightBits(StandFrames::parseHeightText(shown));
     }
     QString identifier = identifierText_;
     RemoveLeadingSpaces(identifier);
@@ -101,26 +101,26 @@ void DatabaseWindowState::StoreBtnClick()
 
 void DatabaseWindowState::LoadBtnClick()
 {
-    if (!HasSelection())
+    if (!hasSelection())
         return;
     const TPreset& entry = selectedEntry();
     for (int j = 0; j < StandCount; ++j) {
-        links_.controller.StoreTarget(j, entry.preset[static_cast<size_t>(j)]);
+        links_.controller.storeTarget(j, entry.preset[static_cast<size_t>(j)]);
         links_.controller.SetTargetHeight(j);
     }
 }
 
 void DatabaseWindowState::TakeBtnClick()
 {
-    links_.controller.SetPendingCommand(pcDatabaseTakeLocal);
+    links_.controller.setPendingCommand(pcDatabaseTakeLocal);
 }
 
 void DatabaseWindowState::ExecuteDatabaseTake(bool local)
 {
-    if (!HasSelection())
+    if (!hasSelection())
         return;
     const TPreset& entry = selectedEntry();
-    links_.controller.TakeHeights(entry.preset, entry.preset_id);
+    links_.controller.takeHeights(entry.preset, entry.preset_id);
     if (local)
         links_.announcer.DdeSend(links_.message(17) + u' ' + entry.preset_id);
     emit speakerTaken(entry.preset_id);
@@ -131,8 +131,8 @@ void DatabaseWindowState::SetDatabaseSelection(int n)
     if (n < 0 || n >= PresetCount)
         return;
     selectedDatabaseRow_ = n + 1;
-    links_.controller.SetPendingCommand(pcDatabaseTakeRemote);
-    SetIdentifierBox(links_.presets[static_cast<size_t>(n)].preset_id);
+    links_.controller.setPendingCommand(pcDatabaseTakeRemote);
+    setIdentifierBox(links_.presets[static_cast<size_t>(n)].preset_id);
     emit selectionMoved(selectedDatabaseRow_);
     emit scrollRowToTop(selectedDatabaseRow_);
     emit gridChanged();
@@ -140,25 +140,25 @@ void DatabaseWindowState::SetDatabaseSelection(int n)
 
 void DatabaseWindowState::DeleteBtnClick()
 {
-    if (!HasSelection())
+    if (!hasSelection())
         return;
     TPreset& entry = selectedEntry();
     if (!questions_.confirm(links_.message(3) + u' ' + QString::number(selectedDatabaseRow_) + u' ' + entry.preset_id
                           + u'?'))
         return;
     entry = TPreset{};
-    SetIdentifierBox(NoName);
+    setIdentifierBox(NoName);
     emit gridChanged();
     emit entriesChanged();
 }
 
-void DatabaseWindowState::ClearAllWithReset()
+void DatabaseWindowState::clearAllWithReset()
 {
     if (!questions_.confirm(links_.message(4) + u'?'))
         return;
     ClearDatabase(links_.presets);
     selectedDatabaseRow_ = 1;
-    SetIdentifierBox(NoName);
+    setIdentifierBox(NoName);
     emit selectionMoved(selectedDatabaseRow_);
     emit gridChanged();
     emit entriesChanged();
@@ -173,7 +173,7 @@ void DatabaseWindowState::ClearBtnClick()
     emit entriesChanged();
 }
 
-DatabaseWindowState::DeleteKeyAction DatabaseWindowState::DeleteKeyActionFor(Qt::KeyboardModifiers modifiers)
+DatabaseWindowState::DeleteKeyAction DatabaseWindowState::deleteKeyActionFor(Qt::KeyboardModifiers modifiers)
 {
     const Qt::KeyboardModifiers held = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (held == Qt::ControlModifier)
@@ -183,14 +183,14 @@ DatabaseWindowState::DeleteKeyAction DatabaseWindowState::DeleteKeyActionFor(Qt:
     return DeleteKeyAction::Delete;
 }
 
-void DatabaseWindowState::DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
+void DatabaseWindowState::databaseGridDeleteKey(Qt::KeyboardModifiers modifiers)
 {
-    switch (DeleteKeyActionFor(modifiers)) {
+    switch (deleteKeyActionFor(modifiers)) {
     case DeleteKeyAction::Delete:
         DeleteBtnClick();
         break;
     case DeleteKeyAction::ClearAll:
-        ClearAllWithReset();
+        clearAllWithReset();
         break;
     case DeleteKeyAction::Nothing:
         break;
@@ -239,25 +239,25 @@ void DatabaseWindowState::DatabaseGridSelectCell(int row)
     if (row < 1 || row > PresetCount)
         return;
     selectedDatabaseRow_ = row;
-    SetIdentifierBox(links_.presets[static_cast<size_t>(row - 1)].preset_id);
+    setIdentifierBox(links_.presets[static_cast<size_t>(row - 1)].preset_id);
     emit gridChanged();
 }
 
-void DatabaseWindowState::DatabaseGridLeftPress(int row)
+void DatabaseWindowState::databaseGridLeftPress(int row)
 {
     selectedDatabaseRow_ = (row >= 1 && row <= PresetCount) ? row : 0;
     emit gridChanged();
 }
 
-void DatabaseWindowState::DatabaseGridDblClick()
+void DatabaseWindowState::databaseGridDblClick()
 {
-    if (HasSelection())
+    if (hasSelection())
         LoadPreset(selectedDatabaseRow_ - 1);
 }
 
-QMimeData* DatabaseWindowState::DragData() const
+QMimeData* DatabaseWindowState::dragData() const
 {
-    if (!HasSelection())
+    if (!hasSelection())
         return nullptr;
     const int index = selectedDatabaseRow_ - 1;
     return MakeDatabaseDragData(index, links_.presets[static_cast<size_t>(index)].preset_id);

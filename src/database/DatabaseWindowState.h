@@ -35,16 +35,16 @@ public:
 
     const PresetTable& Presets() const { return links_.presets; }
     int SelectedDatabaseRow() const { return selectedDatabaseRow_; }
-    bool HasSelection() const { return selectedDatabaseRow_ >= 1 && selectedDatabaseRow_ <= PresetCount; }
+    bool hasSelection() const { return selectedDatabaseRow_ >= 1 && selectedDatabaseRow_ <= PresetCount; }
     bool DatabaseWindowActive() const { return databaseWindowActive_; }
-    void SetDatabaseWindowActive(bool active);
+    void setDatabaseWindowActive(bool active);
     // The text of the identifier box SavePresetIdData.
-    const QString& IdentifierText() const { return identifierText_; }
-    void SetIdentifierText(const QString& text) { identifierText_ = text; }
+    const QString& identifierText() const { return identifierText_; }
+    void setIdentifierText(const QString& text) { identifierText_ = text; }
 
     // "Database: " and the file name of DatabaseFileName without its extension.
     QString ShowDatabaseCaption() const;
-    QString CellText(int row, int column) const;
+    QString cellText(int row, int column) const;
 
     void LoadPreset(int i);
     void StoreBtnClick();
@@ -58,16 +58,16 @@ public:
     void SaveBtnClick();
 
     enum class DeleteKeyAction { Delete, ClearAll, Nothing };
-    static DeleteKeyAction DeleteKeyActionFor(Qt::KeyboardModifiers modifiers);
-    void DatabaseGridDeleteKey(Qt::KeyboardModifiers modifiers);
+    static DeleteKeyAction deleteKeyActionFor(Qt::KeyboardModifiers modifiers);
+    void databaseGridDeleteKey(Qt::KeyboardModifiers modifiers);
 
     // A cell chosen with the mouse; keys never choose one.
     void DatabaseGridSelectCell(int row);
     // A left-button press on the grid; row 0 for the heading or where there is no row.
-    void DatabaseGridLeftPress(int row);
-    void DatabaseGridDblClick();
+    void databaseGridLeftPress(int row);
+    void databaseGridDblClick();
     // The drag of the selected entry, or null when none is selected. The caller owns it.
-    QMimeData* DragData() const;
+    QMimeData* dragData() const;
 
 signals:
     void gridChanged();
@@ -83,8 +83,8 @@ signals:
 
 private:
     TPreset& selectedEntry() { return links_.presets[static_cast<size_t>(selectedDatabaseRow_ - 1)]; }
-    void SetIdentifierBox(const QString& text);
-    void ClearAllWithReset();
+    void setIdentifierBox(const QString& text);
+    void clearAllWithReset();
 
     DatabaseWindowStateLinks links_;
     OperatorQuestions& questions_;

@@ -52,7 +52,7 @@ void SaveDatabase(const PresetTable& presets, const QString& t_str)
             ini.WriteInteger(sectionOf(i), heightKey(j), entry.preset[static_cast<size_t>(j)]);
         ini.WriteString(sectionOf(i), IdKey, entry.preset_id);
     }
-    ini.UpdateFile();
+    ini.updateFile();
 }
 
 bool DatabaseChanged(const PresetTable& presets, const QString& t_str)
@@ -67,7 +67,7 @@ bool DatabaseChanged(const PresetTable& presets, const QString& t_str)
         for (int j = 0; j < 8; ++j)
             if (ini.ReadInteger(sectionOf(i), heightKey(j), 0) != entry.preset[static_cast<size_t>(j)])
                 return true;
-        if (ini.ReadString(sectionOf(i), IdKey, NoName) != IniFile::ReadBackValue(entry.preset_id))
+        if (ini.ReadString(sectionOf(i), IdKey, NoName) != IniFile::readBackValue(entry.preset_id))
             return true;
     }
     return false;
@@ -77,7 +77,7 @@ namespace {
 
 // Each character upper-cased on its own, so that a name keeps its length: a whole-string
 // upper-casing would turn "ß" into "SS" and let "STRASSE" select "Straße".
-QList<uint> UpperCharacters(const QString& text)
+QList<uint> upperCharacters(const QString& text)
 {
     QList<uint> characters = text.toUcs4();
     for (uint& c : characters)
@@ -89,9 +89,9 @@ QList<uint> UpperCharacters(const QString& text)
 
 int FindSpeaker(const PresetTable& presets, const QString& text)
 {
-    const QList<uint> wanted = UpperCharacters(text);
+    const QList<uint> wanted = upperCharacters(text);
     for (int i = 0; i < PresetCount; ++i)
-        if (UpperCharacters(presets[size_t(i)].preset_id) == wanted)
+        if (upperCharacters(presets[size_t(i)].preset_id) == wanted)
             return i;
     return -1;
 }

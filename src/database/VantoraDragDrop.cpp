@@ -17,17 +17,6 @@ constexpr int MaxSize = 255;
 
 } // namespace
 
-const QString& VantoraFormat()
-{
-#ifdef Q_OS_WIN
-    // Qt registers exactly the clipboard format named in the value.
-    static const QString format = QStringLiteral("application/x-qt-windows-mime;value=\"Vantora\"");
-#else
-    static const QString format = QStringLiteral("Vantora");
-#endif
-    return format;
-}
-
 void TVantoraMsgClipboardFormat::Clear()
 {
     FVantoraMsg.fill(0);
@@ -97,13 +86,22 @@ bool TVantoraMsgDataFormat::AssignTo(TVantoraMsgClipboardFormat& destination) co
     return true;
 }
 
+QString VantoraFormatOf(const QMimeData& data)
+{
+    for (const QString& name : VantoraFormatNames())
+        if (data.hasFormat(name))
+            return name;
+    return {};
+}
+
 bool TVantoraMsgDataFormat::Assign(const QMimeData& source)
 {
-    if (!source.hasFormat(VantoraFormat())) {
+    const QString format = VantoraFormatOf(source);
+    if (format.isEmpty()) {
         Clear();
         return false;
     }
-    const QByteArray block = source.data(VantoraFormat());
+    const QByteArray block = source.data(format);
     TVantoraMsgClipboardFormat medium;
     medium.ReadFromBlock(block.constData(), block.size());
     return Assign(medium);

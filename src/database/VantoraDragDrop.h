@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -17,8 +18,14 @@ struct TVantoraMsg {
     std::int32_t count = 0;  // the entry's index in the speaker database
 };
 
-// The private drag format, named once for the whole run.
+// The private drag format that a drag offers, named once for the whole run; it travels as the
+// clipboard format "Vantora".
 const QString& VantoraFormat();
+// The names a received message may come under: the offered one first, then any other that the
+// platform gives the same clipboard format.
+const QStringList& VantoraFormatNames();
+// The name under which `data` brings the message, or empty.
+QString VantoraFormatOf(const QMimeData& data);
 
 // The message as a block of bytes on the medium.
 class TVantoraMsgClipboardFormat {

@@ -33,7 +33,7 @@ QByteArray EncodeMessage(LinkVerb verb, const QList<QByteArray>& fields, const Q
 QStringList TextLines(const QByteArray& payload)
 {
     const qsizetype nul = payload.indexOf('\0');
-    const QString text = QString::fromUtf8(nul < 0 ? payload : payload.left(nul));
+    const QString text = QString::fromLocal8Bit(nul < 0 ? payload : payload.left(nul));
     QStringList lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -51,7 +51,7 @@ QStringList TextLines(const QByteArray& payload)
 
 QByteArray TextPayload(const QString& text)
 {
-    QByteArray bytes = text.toUtf8();
+    QByteArray bytes = text.toLocal8Bit();
     bytes += '\0';
     return bytes;
 }

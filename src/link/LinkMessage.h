@@ -33,8 +33,8 @@ constexpr int MaxHeader = 1024;       // bytes before the LF
 constexpr int MaxPayload = 64 * 1024;
 }
 
-// The only data format: 8-bit text in the system's code page (UTF-8 here), ending at its first
-// NUL when it holds one.
+// The only data format: 8-bit text in the system's code page (UTF-8 on Linux, the ANSI code
+// page on Windows), ending at its first NUL when it holds one.
 constexpr char TextFormat[] = "TEXT";
 
 // The header and payload of a message; POKE and DATA get their length field here.

@@ -6,7 +6,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <algorithm>
 #include <cerrno>
 
 #include <unistd.h>
@@ -34,6 +33,11 @@ QString LinkServer::Register(const QString& serviceName)
     incoming_ = new QSocketNotifier(listened_.fd, QSocketNotifier::Read, this);
     connect(incoming_, &QSocketNotifier::activated, this, &LinkServer::AcceptConversations);
     return {};
+}
+
+bool LinkServer::IsRegistered() const
+{
+    return listened_.fd >= 0;
 }
 
 void LinkServer::Unregister()
@@ -83,15 +87,6 @@ void LinkServer::AcceptConversations()
             emit conversationClosed(reason);
         });
     }
-}
-
-bool LinkServer::AcceptsTopic(const QString& topic) const
-{
-    if (!OtherTopics)
-        return false;
-    const QStringList others = OtherTopics();
-    return std::any_of(others.begin(), others.end(),
-                       [&](const QString& other) { return other.compare(topic, Qt::CaseInsensitive) == 0; });
 }
 
 bool LinkServer::IsItem(const Conversation& conversation, const QByteArray& item) const
@@ -158,19 +153,4 @@ void LinkServer::Poke(LinkConnection* connection, const LinkMessage& message)
     connection->Send(EncodeMessage(LinkVerb::Ack));
     for (LinkConnection* other : advising)
         other->Send(EncodeMessage(LinkVerb::Advise, {item_}));
-}
-
-// The lines of the last poke, each followed by CR LF, as a text. Line breaks of a poke grow
-// into CR LF and bytes that are not UTF-8 into three bytes each, so the lines that would take
-// the answer beyond the largest payload a partner accepts are left off.
-QByteArray LinkServer::RequestAnswer() const
-{
-    QByteArray text;
-    for (const QString& line : lines_) {
-        const QByteArray next = line.toUtf8() + "\r\n";
-        if (text.size() + next.size() + 1 > LinkLimits::MaxPayload)
-            break;
-        text += next;
-    }
-    return text + '\0';
 }

@@ -1,16 +1,19 @@
 #pragma once
 
 #include "link/LinkMessage.h"
-#include "link/LocalSocket.h"
 
 #include <QObject>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 
+#ifndef Q_OS_WIN
+#include "link/LocalSocket.h"
 class LinkConnection;
 class QSocketNotifier;
+#endif
 class QTimer;
 
 // A service with one item in text format, as this program and the prompter tool offer one.
@@ -22,12 +25,15 @@ public:
     LinkServer(QString topic, QString item, QObject* parent = nullptr);
     ~LinkServer() override;
 
-    // Serves `serviceName` at its socket; the reason, with the system's words, when it cannot.
+    // Serves `serviceName` (at its socket, or under the DDE name service); the reason, with the
+    // system's words, when it cannot.
     QString Register(const QString& serviceName);
-    // Ends every conversation and removes the socket.
+    // Ends every conversation and withdraws the service.
     void Unregister();
-    bool IsRegistered() const { return listened_.fd >= 0; }
+    bool IsRegistered() const;
+#ifndef Q_OS_WIN
     const std::filesystem::path& SocketPath() const { return path_; }
+#endif
 
     // Captions of the program's other windows: accepted as topics, without an item.
     std::function<QStringList()> OtherTopics;
@@ -50,6 +56,12 @@ signals:
     void conversationClosed(const QString& reason);
 
 private:
+#ifdef Q_OS_WIN
+    // The service under DDEML (LinkServerWin32.cpp).
+    struct Dde;
+    friend struct Dde;
+    std::unique_ptr<Dde> dde_;
+#else
     struct Conversation {
         bool connected = false;
         bool ownsItem = false;
@@ -59,17 +71,20 @@ private:
 
     void AcceptConversations();
     void Received(LinkConnection* connection, const LinkMessage& message);
-    bool AcceptsTopic(const QString& topic) const;
     bool IsItem(const Conversation& conversation, const QByteArray& item) const;
     void Poke(LinkConnection* connection, const LinkMessage& message);
-    QByteArray RequestAnswer() const;
 
-    const QString topic_;
-    const QByteArray item_;
     std::filesystem::path path_;
     LocalSocket::Result listened_;
     QSocketNotifier* incoming_ = nullptr;
     std::map<LinkConnection*, Conversation> conversations_;
+#endif
+    // LinkServerItem.cpp, on every platform.
+    bool AcceptsTopic(const QString& topic) const;
+    QByteArray RequestAnswer() const;
+
+    const QString topic_;
+    const QByteArray item_;
     QStringList lines_;
     int idleTimeout_ = DefaultIdleTimeout;
 };

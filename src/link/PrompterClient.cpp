@@ -43,32 +43,6 @@ PrompterClient::~PrompterClient()
     Disconnect();
 }
 
-void PrompterClient::SetupPrompterLink()
-{
-    if (!config_.PrompterLinkEnabled) {
-        up_ = false;
-        return;
-    }
-    Disconnect();
-    service_ = config_.PrompterLinkName;
-    startAttempted_ = false;
-    item_.clear();
-    up_ = true;
-    RequestConnection();
-}
-
-void PrompterClient::DdeSend(const QString& d_str)
-{
-    if (!up_)
-        SetupPrompterLink();
-    if (!up_)
-        return;
-    if (stage_ == Stage::Open)
-        Poke(d_str);
-    else if (SettingUp() && queued_.size() < MaxQueued)
-        queued_ << d_str;
-}
-
 // A connected socket with CONNECT on its way, or false with nothing left open.
 bool PrompterClient::Connect()
 {
@@ -161,26 +135,6 @@ void PrompterClient::ConversationOpened()
     answerTimer_.start(Timeout);
 }
 
-void PrompterClient::ConversationReady()
-{
-    answerTimer_.stop();
-    stage_ = Stage::Open;
-    const QStringList texts = std::exchange(queued_, {});
-    for (const QString& text : texts)
-        Poke(text);
-    if (stage_ == Stage::Open)
-        emit setupFinished(true);
-}
-
-void PrompterClient::EndSetup()
-{
-    stage_ = Stage::Closed;
-    service_.clear();
-    item_.clear();
-    queued_.clear();
-    emit setupFinished(false);
-}
-
 void PrompterClient::Received(const LinkMessage& message)
 {
     switch (stage_) {
@@ -211,24 +165,6 @@ void PrompterClient::Received(const LinkMessage& message)
     }
 }
 
-void PrompterClient::AnswerTimedOut()
-{
-    switch (stage_) {
-    case Stage::Connecting:
-        ConnectionFailed();
-        break;
-    case Stage::Advising:
-        item_.clear();
-        ConversationReady();
-        break;
-    case Stage::Requesting:
-        ConversationReady();
-        break;
-    default:
-        break;
-    }
-}
-
 void PrompterClient::ConnectionClosed()
 {
     if (stage_ == Stage::Connecting) {
@@ -239,14 +175,6 @@ void PrompterClient::ConnectionClosed()
     DdeClientConv1Close();
     if (settingUp)
         emit setupFinished(false);
-}
-
-void PrompterClient::DdeClientConv1Close()
-{
-    Disconnect();
-    item_.clear();
-    up_ = false;
-    emit conversationClosed();
 }
 
 void PrompterClient::Poke(const QString& text)

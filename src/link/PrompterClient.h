@@ -6,10 +6,13 @@
 #include <QStringList>
 #include <QTimer>
 #include <filesystem>
+#include <memory>
 
+#ifndef Q_OS_WIN
 class LinkConnection;
 class QFileSystemWatcher;
 struct LinkMessage;
+#endif
 
 // The conversation with the prompting application, through which the operator's takes are
 // announced. Setting it up never waits on the window thread: the connection and the partner's
@@ -54,13 +57,10 @@ private:
     void ConnectionFailed();
     bool MayStartPartner() const;
     void AwaitPartner();
-    void PartnerFolderChanged();
     void ConversationOpened();
     void ConversationReady();
     void EndSetup();
-    void Received(const LinkMessage& message);
     void AnswerTimedOut();
-    void ConnectionClosed();
     void DdeClientConv1Close();
     void Poke(const QString& text);
     void Disconnect();
@@ -69,13 +69,24 @@ private:
     const std::filesystem::path configurationFile_;
     bool up_ = false;
     Stage stage_ = Stage::Closed;
-    LinkConnection* conversation_ = nullptr;
     QString service_;
-    std::filesystem::path socketPath_;
     bool startAttempted_ = false;
     QString item_;
     QTimer answerTimer_;
     QTimer partnerTimer_;
+#ifdef Q_OS_WIN
+    // The conversation under DDEML (PrompterClientWin32.cpp).
+    struct Dde;
+    friend struct Dde;
+    std::unique_ptr<Dde> dde_;
+#else
+    void PartnerFolderChanged();
+    void Received(const LinkMessage& message);
+    void ConnectionClosed();
+
+    LinkConnection* conversation_ = nullptr;
+    std::filesystem::path socketPath_;
     QFileSystemWatcher* partnerFolder_ = nullptr;
+#endif
     QStringList queued_;
 };

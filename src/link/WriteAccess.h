@@ -2,6 +2,15 @@
 
 #include <filesystem>
 #include <string>
+
+#ifdef _WIN32
+// Why an account other than this process's user, the Administrators and SYSTEM could change what
+// `file` holds, or empty when none can: the file's owner and every allowing entry of its access
+// list that grants writing, deleting, or changing its access or owner, and, for every folder on
+// its way to the root, its owner and the entries that let others delete or replace its entries
+// or change its access. A file or folder without an access list is open to everyone.
+std::string OthersMayChange(const std::filesystem::path& file);
+#else
 #include <sys/types.h>
 
 // Why a user other than `user` and root could change what `file` holds, or empty when none can.
@@ -11,3 +20,4 @@
 // counts as others unless it is the user's own private group (its primary group, named after
 // the user, with no other member).
 std::string OthersMayChange(const std::filesystem::path& file, uid_t user);
+#endif

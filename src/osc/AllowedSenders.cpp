@@ -1,40 +1,31 @@
 #include "osc/AllowedSenders.h"
 
+#include "osc/NumericAddress.h"
+
 #include <QStringList>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstring>
-#include <sys/socket.h>
 
 namespace {
 
-struct Address {
-    int family = 0;
-    std::array<std::uint8_t, 16> bytes{};
-};
+using Address = NumericAddress;
 
 constexpr int Bits(int family)
 {
-    return family == AF_INET ? 32 : 128;
+    return family == NumericAddress::IPv4 ? 32 : 128;
 }
 
-// inet_pton takes only the full numeric forms: no names, no "10.1" shorthand.
 std::optional<Address> ParseAddress(const std::string& text)
 {
-    Address a;
-    if (::inet_pton(AF_INET, text.c_str(), a.bytes.data()) == 1) {
-        a.family = AF_INET;
+    std::optional<Address> a = ParseNumericAddress(text);
+    if (!a || a->family == NumericAddress::IPv4)
         return a;
-    }
-    if (::inet_pton(AF_INET6, text.c_str(), a.bytes.data()) != 1)
-        return std::nullopt;
-    a.family = AF_INET6;
     static constexpr std::uint8_t Mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-    if (std::memcmp(a.bytes.data(), Mapped, sizeof Mapped) == 0) {
-        std::memmove(a.bytes.data(), a.bytes.data() + 12, 4);
-        std::memset(a.bytes.data() + 4, 0, 12);
-        a.family = AF_INET;
+    if (std::memcmp(a->bytes.data(), Mapped, sizeof Mapped) == 0) {
+        std::memmove(a->bytes.data(), a->bytes.data() + 12, 4);
+        std::memset(a->bytes.data() + 4, 0, 12);
+        a->family = NumericAddress::IPv4;
     }
     return a;
 }
@@ -72,7 +63,7 @@ std::optional<AllowedSenders> AllowedSenders::Parse(const QString& list, QString
                     && std::all_of(length.begin(), length.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
             prefix = length.toInt();
             // A mapped ::ffff:a.b.c.d/n counts its prefix over the IPv6 address.
-            if (valid && address->family == AF_INET && entry.contains(u':'))
+            if (valid && address->family == NumericAddress::IPv4 && entry.contains(u':'))
                 prefix -= 96;
             valid = valid && prefix >= 0 && prefix <= Bits(address->family);
         }
@@ -108,7 +99,7 @@ bool IsLoopbackAddress(const std::string& host)
     const std::optional<Address> address = ParseAddress(host);
     if (!address)
         return false;
-    if (address->family == AF_INET)
+    if (address->family == NumericAddress::IPv4)
         return address->bytes[0] == 127;
     static constexpr std::array<std::uint8_t, 16> Loopback{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     return address->bytes == Loopback;

@@ -1,6 +1,6 @@
 #include "osc/FeedbackPacer.h"
 
-std::optional<StandFeedback::Value> FeedbackPacer::FirstOwed(int i, const StandFeedback& state) const
+std::optional<StandFeedback::Value> FeedbackPacer::firstOwed(int i, const StandFeedback& state) const
 {
     if (i < 0 || i >= StandCount)
         return std::nullopt;
@@ -12,9 +12,9 @@ std::optional<StandFeedback::Value> FeedbackPacer::FirstOwed(int i, const StandF
     return std::nullopt;
 }
 
-std::optional<FeedbackPacer::Message> FeedbackPacer::Next(int i, const StandFeedback& state, qint64 now)
+std::optional<FeedbackPacer::Message> FeedbackPacer::next(int i, const StandFeedback& state, qint64 now)
 {
-    const std::optional<StandFeedback::Value> owed = FirstOwed(i, state);
+    const std::optional<StandFeedback::Value> owed = firstOwed(i, state);
     if (!owed)
         return std::nullopt;
     Sent& sent = sent_[size_t(i)];
@@ -25,15 +25,15 @@ std::optional<FeedbackPacer::Message> FeedbackPacer::Next(int i, const StandFeed
     return Message{*owed, state.values[size_t(*owed)]};
 }
 
-std::optional<qint64> FeedbackPacer::OwedAt(int i, const StandFeedback& state) const
+std::optional<qint64> FeedbackPacer::owedAt(int i, const StandFeedback& state) const
 {
-    if (!FirstOwed(i, state))
+    if (!firstOwed(i, state))
         return std::nullopt;
     const Sent& sent = sent_[size_t(i)];
     return sent.at ? *sent.at + Spacing : 0;
 }
 
-void FeedbackPacer::Forget()
+void FeedbackPacer::forget()
 {
     for (Sent& sent : sent_)
         sent.values = {};

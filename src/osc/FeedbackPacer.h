@@ -28,18 +28,18 @@ public:
     };
 
     // The message that stand i may send at `now` (ms on a steady clock), recorded as sent.
-    std::optional<Message> Next(int i, const StandFeedback& state, qint64 now);
+    std::optional<Message> next(int i, const StandFeedback& state, qint64 now);
     // When stand i may send a value it still owes; nothing when it owes none.
-    std::optional<qint64> OwedAt(int i, const StandFeedback& state) const;
+    std::optional<qint64> owedAt(int i, const StandFeedback& state) const;
     // Every value is owed again, as after a query.
-    void Forget();
+    void forget();
 
 private:
     struct Sent {
         std::array<std::optional<int>, StandFeedback::ValueCount> values;
         std::optional<qint64> at;
     };
-    std::optional<StandFeedback::Value> FirstOwed(int i, const StandFeedback& state) const;
+    std::optional<StandFeedback::Value> firstOwed(int i, const StandFeedback& state) const;
 
     std::array<Sent, StandCount> sent_{};
 };

@@ -12,7 +12,7 @@ const QByteArray BundleTag("#bundle\0", 8);
 // Nesting is allowed, but a datagram of nested headers must not run the stack out.
 constexpr int MaxBundleDepth = 8;
 
-bool ParseMessage(const QByteArray& bytes, std::vector<OscMessage>& messages)
+bool parseMessage(const QByteArray& bytes, std::vector<OscMessage>& messages)
 {
     // liblo checks the padding, the strings and that the arguments fill the message exactly.
     QByteArray copy = bytes;
@@ -43,10 +43,10 @@ bool ParseMessage(const QByteArray& bytes, std::vector<OscMessage>& messages)
     return true;
 }
 
-bool ParseElement(const QByteArray& bytes, int depth, std::vector<OscMessage>& messages)
+bool parseElement(const QByteArray& bytes, int depth, std::vector<OscMessage>& messages)
 {
     if (!bytes.startsWith(BundleTag))
-        return ParseMessage(bytes, messages);
+        return parseMessage(bytes, messages);
     // "#bundle", a time tag, then elements, each a big-endian size and that many bytes.
     if (depth >= MaxBundleDepth || bytes.size() < 16)
         return false;
@@ -58,7 +58,7 @@ bool ParseElement(const QByteArray& bytes, int depth, std::vector<OscMessage>& m
         at += 4;
         if (size <= 0 || size % 4 != 0 || size > bytes.size() - at)
             return false;
-        if (!ParseElement(bytes.mid(at, size), depth + 1, messages))
+        if (!parseElement(bytes.mid(at, size), depth + 1, messages))
             return false;
         at += size;
     }
@@ -67,15 +67,15 @@ bool ParseElement(const QByteArray& bytes, int depth, std::vector<OscMessage>& m
 
 } // namespace
 
-std::optional<std::vector<OscMessage>> ParseOscPacket(const QByteArray& packet)
+std::optional<std::vector<OscMessage>> parseOscPacket(const QByteArray& packet)
 {
     std::vector<OscMessage> messages;
-    if (!ParseElement(packet, 0, messages))
+    if (!parseElement(packet, 0, messages))
         return std::nullopt;
     return messages;
 }
 
-std::vector<std::uint8_t> EncodeOscMessage(const char* address, const std::vector<std::variant<qint32, QString>>& arguments)
+std::vector<std::uint8_t> encodeOscMessage(const char* address, const std::vector<std::variant<qint32, QString>>& arguments)
 {
     lo_message message = lo_message_new();
     for (const auto& argument : arguments) {

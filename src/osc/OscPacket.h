@@ -21,7 +21,7 @@ struct OscMessage {
 // The messages of one datagram: a message, or a bundle whose elements are messages and
 // bundles, in their order. Nothing when any part of it is malformed: a packet is carried out
 // whole or not at all. Time tags are not waited for: a bundle is carried out when it arrives.
-std::optional<std::vector<OscMessage>> ParseOscPacket(const QByteArray& packet);
+std::optional<std::vector<OscMessage>> parseOscPacket(const QByteArray& packet);
 
 // A message with int32 and string arguments, ready to send.
-std::vector<std::uint8_t> EncodeOscMessage(const char* address, const std::vector<std::variant<qint32, QString>>& arguments);
+std::vector<std::uint8_t> encodeOscMessage(const char* address, const std::vector<std::variant<qint32, QString>>& arguments);

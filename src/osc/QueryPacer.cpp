@@ -1,6 +1,6 @@
 #include "osc/QueryPacer.h"
 
-std::optional<qint64> QueryPacer::DueAt() const
+std::optional<qint64> QueryPacer::dueAt() const
 {
     if (!owedBudget_)
         return std::nullopt;
@@ -8,9 +8,9 @@ std::optional<qint64> QueryPacer::DueAt() const
     return oldest ? *oldest + Window : 0;
 }
 
-std::optional<std::size_t> QueryPacer::Answer(qint64 now)
+std::optional<std::size_t> QueryPacer::answer(qint64 now)
 {
-    const std::optional<qint64> due = DueAt();
+    const std::optional<qint64> due = dueAt();
     if (!due || now < *due)
         return std::nullopt;
     answeredAt_[next_] = now;

@@ -18,12 +18,12 @@ public:
     static constexpr std::size_t AnswerFactor = 4;
 
     // A datagram of `requestBytes` asked; the latest one sets the size of the answer.
-    void Ask(std::size_t requestBytes) { owedBudget_ = AnswerFactor * requestBytes; }
+    void ask(std::size_t requestBytes) { owedBudget_ = AnswerFactor * requestBytes; }
     // When the owed answer may leave; nothing when none is owed.
-    std::optional<qint64> DueAt() const;
+    std::optional<qint64> dueAt() const;
     // The byte budget of the answer that may leave at `now` (ms on a steady clock), recorded as
     // given; nothing when none is owed or its time has not come.
-    std::optional<std::size_t> Answer(qint64 now);
+    std::optional<std::size_t> answer(qint64 now);
 
 private:
     std::optional<std::size_t> owedBudget_;

@@ -4,31 +4,31 @@
 
 namespace {
 
-ShowCommand Plain(const OscMessage& message, ShowCommand::Kind kind)
+ShowCommand plain(const OscMessage& message, ShowCommand::Kind kind)
 {
     return message.types.isEmpty() ? ShowCommand{kind, 0, {}} : ShowCommand{};
 }
 
 // The types "i" and "s" are read as int32 and string; symbols count as strings.
-bool OneInteger(const OscMessage& message)
+bool oneInteger(const OscMessage& message)
 {
     return message.types == "i";
 }
 
-bool OneString(const OscMessage& message)
+bool oneString(const OscMessage& message)
 {
     return message.types == "s" || message.types == "S";
 }
 
 } // namespace
 
-ShowCommand InterpretShowMessage(const OscMessage& message)
+ShowCommand interpretShowMessage(const OscMessage& message)
 {
     const QByteArray& address = message.address;
     if (address == "/elevra/speaker/take") {
-        if (OneString(message))
+        if (oneString(message))
             return {ShowCommand::SpeakerTakeByName, 0, std::get<QString>(message.arguments[0])};
-        if (OneInteger(message)) {
+        if (oneInteger(message)) {
             const int row = std::get<qint32>(message.arguments[0]);
             if (row >= 1 && row <= PresetCount)
                 return {ShowCommand::SpeakerTakeByRow, row, {}};
@@ -37,21 +37,21 @@ ShowCommand InterpretShowMessage(const OscMessage& message)
     }
     if (address == "/elevra/runorder/take") {
         // Whether the row lies within the list is known only when it is carried out.
-        if (OneInteger(message))
+        if (oneInteger(message))
             return {ShowCommand::RunOrderTake, std::get<qint32>(message.arguments[0]), {}};
         return {};
     }
     if (address == "/elevra/runorder/next")
-        return Plain(message, ShowCommand::RunOrderNext);
+        return plain(message, ShowCommand::RunOrderNext);
     if (address == "/elevra/runorder/previous")
-        return Plain(message, ShowCommand::RunOrderPrevious);
+        return plain(message, ShowCommand::RunOrderPrevious);
     if (address == "/elevra/stands/take")
-        return Plain(message, ShowCommand::StandsTake);
+        return plain(message, ShowCommand::StandsTake);
     if (address == "/elevra/stands/home")
-        return Plain(message, ShowCommand::StandsHome);
+        return plain(message, ShowCommand::StandsHome);
     if (address == "/elevra/stands/abort")
-        return Plain(message, ShowCommand::StandsAbort);
+        return plain(message, ShowCommand::StandsAbort);
     if (address == "/elevra/query")
-        return Plain(message, ShowCommand::Query);
+        return plain(message, ShowCommand::Query);
     return {};
 }

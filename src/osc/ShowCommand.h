@@ -27,4 +27,4 @@ struct ShowCommand {
 
 // Addresses match exactly (no wildcards), and the arguments must be exactly those listed:
 // a button that sends a value on press and on release is refused rather than taken twice.
-ShowCommand InterpretShowMessage(const OscMessage& message);
+ShowCommand interpretShowMessage(const OscMessage& message);

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::optional<std::uint16_t> PortNumber(qint64 value)
+std::optional<std::uint16_t> portNumber(qint64 value)
 {
     if (value < 1 || value > 65535)
         return std::nullopt;
@@ -24,21 +24,21 @@ ShowControl::ShowControl(const ShowControlLinks& links, QObject* parent)
 {
     clock_.start();
     paceTime_.setSingleShot(true);
-    connect(&paceTime_, &QTimer::timeout, this, &ShowControl::FlushStands);
+    connect(&paceTime_, &QTimer::timeout, this, &ShowControl::flushStands);
     queryTime_.setSingleShot(true);
     queryTime_.setTimerType(Qt::PreciseTimer);
-    connect(&queryTime_, &QTimer::timeout, this, &ShowControl::AnswerQuery);
+    connect(&queryTime_, &QTimer::timeout, this, &ShowControl::answerQuery);
 }
 
 ShowControl::~ShowControl() = default;
 
-QString ShowControl::ReadFeedbackSettings(const ShowControlSettings& settings)
+QString ShowControl::readFeedbackSettings(const ShowControlSettings& settings)
 {
     feedbackHost_ = settings.FeedbackHost.trimmed().toStdString();
     const QString port = settings.FeedbackPort.trimmed();
     if (!port.isEmpty()) {
         bool number = false;
-        feedbackPort_ = PortNumber(port.toLongLong(&number));
+        feedbackPort_ = portNumber(port.toLongLong(&number));
         if (!number || !feedbackPort_)
             return QStringLiteral("the feedback port \"%1\" is not a port number from 1 to 65535").arg(port);
     }
@@ -49,11 +49,11 @@ QString ShowControl::ReadFeedbackSettings(const ShowControlSettings& settings)
     return {};
 }
 
-QString ShowControl::Start(const ShowControlSettings& settings)
+QString ShowControl::start(const ShowControlSettings& settings)
 {
     if (!settings.Enabled)
         return {};
-    const std::optional<std::uint16_t> port = PortNumber(settings.ListenPort);
+    const std::optional<std::uint16_t> port = portNumber(settings.ListenPort);
     if (!port)
         return QStringLiteral("the listen port %1 is not a port number from 1 to 65535").arg(settings.ListenPort);
     QString sendersReason;
@@ -65,62 +65,62 @@ QString ShowControl::Start(const ShowControlSettings& settings)
         address.empty() ? QStringLiteral("every interface") : QString::fromStdString(address), QString::number(*port));
     if (const std::string reason = socket_.Bind(address, *port); !reason.empty())
         return listener + QStringLiteral(": ") + QString::fromStdString(reason);
-    if (const QString reason = ReadFeedbackSettings(settings); !reason.isEmpty()) {
+    if (const QString reason = readFeedbackSettings(settings); !reason.isEmpty()) {
         socket_.Close();
         return reason;
     }
 
     notifier_ = std::make_unique<QSocketNotifier>(socket_.Descriptor(), QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &ShowControl::ReadDatagrams);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &ShowControl::readDatagrams);
 
     StandController& controller = links_.controller;
-    connect(&controller.Board(), &StandBoard::standChanged, this, &ShowControl::FlushStand);
+    connect(&controller.board(), &StandBoard::standChanged, this, &ShowControl::flushStand);
     connect(&controller, &StandController::commandCarriedOut, this, [this](quint8 command) {
         // These empty the current speaker panel.
         if (command == pcTake || command == pcHome)
-            SendCurrent(0, QString());
+            sendCurrent(0, QString());
     });
     connect(&links_.database, &DatabaseWindowState::speakerTaken, this,
-            [this](const QString& name) { SendCurrent(0, name); });
-    connect(&links_.runOrder, &RunOrderWindowState::speakerTaken, this, &ShowControl::SendCurrent);
-    FlushStands();
+            [this](const QString& name) { sendCurrent(0, name); });
+    connect(&links_.runOrder, &RunOrderWindowState::speakerTaken, this, &ShowControl::sendCurrent);
+    flushStands();
     if (!IsLoopbackAddress(address))
         networkNotice_ = QStringLiteral("Show control listens on the network (%1): the stands can be moved by %2")
                              .arg(listener, allowed_->Text());
     return {};
 }
 
-void ShowControl::ReadDatagrams()
+void ShowControl::readDatagrams()
 {
     for (int i = 0; i < DatagramsPerTurn; ++i) {
         const std::optional<UdpDatagram> datagram = socket_.Receive();
         if (!datagram)
             return;
-        Handle(*datagram);
+        handle(*datagram);
     }
 }
 
-void ShowControl::Handle(const UdpDatagram& datagram)
+void ShowControl::handle(const UdpDatagram& datagram)
 {
     // Not even read: a stranger's datagram must cost as little as it can.
     if (!allowed_->Allows(datagram.from.host)) {
-        Ignore();
+        ignore();
         return;
     }
     const std::optional<std::vector<OscMessage>> messages
         = datagram.truncated ? std::nullopt
-                             : ParseOscPacket(QByteArray(reinterpret_cast<const char*>(datagram.bytes.data()),
+                             : parseOscPacket(QByteArray(reinterpret_cast<const char*>(datagram.bytes.data()),
                                                          qsizetype(datagram.bytes.size())));
     if (!messages) {
-        Ignore();
+        ignore();
         return;
     }
-    const std::optional<UdpPeer> before = Destination();
+    const std::optional<UdpPeer> before = destination();
     bool asked = false;
     for (const OscMessage& message : *messages) {
-        const ShowCommand command = InterpretShowMessage(message);
+        const ShowCommand command = interpretShowMessage(message);
         if (command.kind == ShowCommand::Ignored) {
-            Ignore();
+            ignore();
             continue;
         }
         // Only a message this program understood may redirect the feedback.
@@ -129,17 +129,17 @@ void ShowControl::Handle(const UdpDatagram& datagram)
         if (command.kind == ShowCommand::Query)
             asked = true;
         else
-            CarryOut(command);
+            carryOut(command);
     }
-    if (Destination() != before)
-        FlushStands();
+    if (destination() != before)
+        flushStands();
     if (asked) {
-        queries_.Ask(datagram.bytes.size());
-        AnswerQuery();
+        queries_.ask(datagram.bytes.size());
+        answerQuery();
     }
 }
 
-void ShowControl::CarryOut(const ShowCommand& command)
+void ShowControl::carryOut(const ShowCommand& command)
 {
     StandController& controller = links_.controller;
     switch (command.kind) {
@@ -147,19 +147,19 @@ void ShowControl::CarryOut(const ShowCommand& command)
         if (const int index = links_.findSpeaker(command.name); index >= 0)
             links_.database.SetDatabaseSelection(index);
         else
-            Ignore();
+            ignore();
         break;
     case ShowCommand::SpeakerTakeByRow:
         links_.database.SetDatabaseSelection(command.row - 1);
         break;
     case ShowCommand::RunOrderTake:
-        TakeRunOrderRow(command.row);
+        takeRunOrderRow(command.row);
         break;
     case ShowCommand::RunOrderNext:
-        StepRunOrder(+1);
+        stepRunOrder(+1);
         break;
     case ShowCommand::RunOrderPrevious:
-        StepRunOrder(-1);
+        stepRunOrder(-1);
         break;
     case ShowCommand::StandsTake:
         controller.TakeBtnClick();
@@ -176,31 +176,31 @@ void ShowControl::CarryOut(const ShowCommand& command)
     }
 }
 
-void ShowControl::TakeRunOrderRow(int row)
+void ShowControl::takeRunOrderRow(int row)
 {
     RunOrderWindowState& runOrder = links_.runOrder;
     // While the operator carries an entry with the mouse, the current row is the one carried.
-    if (runOrder.RowDragging() || row < 1 || row > runOrder.Count()) {
-        Ignore();
+    if (runOrder.RowDragging() || row < 1 || row > runOrder.count()) {
+        ignore();
         return;
     }
-    runOrder.RunGridSelectCell(runOrder.CurrentColumn(), row);
+    runOrder.RunGridSelectCell(runOrder.currentColumn(), row);
     runOrder.RunOrderTakeBtnClick();
 }
 
-void ShowControl::StepRunOrder(int step)
+void ShowControl::stepRunOrder(int step)
 {
     const RunOrderWindowState& runOrder = links_.runOrder;
-    if (runOrder.Count() == 0)
+    if (runOrder.count() == 0)
         return;
     const int position = runOrder.RunOrderPosition();
-    const int row = std::clamp(position + step, 1, runOrder.Count());
+    const int row = std::clamp(position + step, 1, runOrder.count());
     // At either end the run order stops: nothing is taken again.
     if (row != position)
-        TakeRunOrderRow(row);
+        takeRunOrderRow(row);
 }
 
-std::optional<UdpPeer> ShowControl::Destination() const
+std::optional<UdpPeer> ShowControl::destination() const
 {
     if (!lastSender_ && (feedbackHost_.empty() || !feedbackPort_))
         return std::nullopt;
@@ -208,83 +208,83 @@ std::optional<UdpPeer> ShowControl::Destination() const
                    feedbackPort_ ? *feedbackPort_ : lastSender_->port};
 }
 
-void ShowControl::Send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments)
+void ShowControl::send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments)
 {
-    if (const std::optional<UdpPeer> to = Destination())
-        socket_.Send(*to, EncodeOscMessage(address, arguments));
+    if (const std::optional<UdpPeer> to = destination())
+        socket_.Send(*to, encodeOscMessage(address, arguments));
 }
 
-void ShowControl::SendCurrent(int row, const QString& name)
+void ShowControl::sendCurrent(int row, const QString& name)
 {
     currentRow_ = row;
     currentName_ = name;
-    Send("/elevra/current", {row, name});
+    send("/elevra/current", {row, name});
 }
 
 // The current speaker and the count when both fit the query's budget, else the count alone;
 // the stands' values then follow as their paced feedback.
-void ShowControl::AnswerQuery()
+void ShowControl::answerQuery()
 {
-    const std::optional<std::size_t> budget = queries_.Answer(clock_.elapsed());
+    const std::optional<std::size_t> budget = queries_.answer(clock_.elapsed());
     if (!budget) {
-        if (const std::optional<qint64> due = queries_.DueAt())
+        if (const std::optional<qint64> due = queries_.dueAt())
             queryTime_.start(int(std::max<qint64>(0, *due - clock_.elapsed())));
         return;
     }
-    const std::optional<UdpPeer> to = Destination();
+    const std::optional<UdpPeer> to = destination();
     if (!to)
         return;
-    const std::vector<std::uint8_t> current = EncodeOscMessage("/elevra/current", {currentRow_, currentName_});
-    const std::vector<std::uint8_t> count = EncodeOscMessage("/elevra/ignored", {ignored_});
+    const std::vector<std::uint8_t> current = encodeOscMessage("/elevra/current", {currentRow_, currentName_});
+    const std::vector<std::uint8_t> count = encodeOscMessage("/elevra/ignored", {ignored_});
     if (current.size() + count.size() <= *budget)
         socket_.Send(*to, current);
     if (count.size() <= *budget)
         socket_.Send(*to, count);
-    pacer_.Forget();
-    FlushStands();
+    pacer_.forget();
+    flushStands();
 }
 
-StandFeedback ShowControl::StateOf(int i) const
+StandFeedback ShowControl::stateOf(int i) const
 {
-    const StandBoard& board = links_.controller.Board();
-    const TStand& stand = board.Stand(i);
+    const StandBoard& board = links_.controller.board();
+    const TStand& stand = board.stand(i);
     // The target panel, which is what a take sends and what the operator sees.
     return StandFeedback{{stand.online ? 1 : 0, board.ReadTargetHeight(i + 1), stand.actual}};
 }
 
-void ShowControl::SendDue(int i)
+void ShowControl::sendDue(int i)
 {
-    const std::optional<UdpPeer> to = Destination();
-    if (!to || !links_.controller.Board().IsDisplayed(i))
+    const std::optional<UdpPeer> to = destination();
+    if (!to || !links_.controller.board().isDisplayed(i))
         return;
     static const char* const Names[StandFeedback::ValueCount] = {"online", "target", "actual"};
-    if (const auto message = pacer_.Next(i, StateOf(i), clock_.elapsed())) {
+    if (const auto message = pacer_.next(i, stateOf(i), clock_.elapsed())) {
         const QByteArray address = QStringLiteral("/elevra/stand/%1/%2").arg(i + 1).arg(Names[message->value]).toLatin1();
-        socket_.Send(*to, EncodeOscMessage(address.constData(), {message->number}));
+        socket_.Send(*to, encodeOscMessage(address.constData(), {message->number}));
     }
 }
 
-void ShowControl::FlushStand(int i)
+void ShowControl::flushStand(int i)
 {
-    SendDue(i);
-    SchedulePacing();
+    sendDue(i);
+    schedulePacing();
 }
 
-void ShowControl::FlushStands()
+void ShowControl::flushStands()
 {
     for (int i = 0; i < StandCount; ++i)
-        SendDue(i);
-    SchedulePacing();
+        sendDue(i);
+    schedulePacing();
 }
 
-void ShowControl::SchedulePacing()
+void ShowControl::schedulePacing()
 {
     std::optional<qint64> earliest;
-    const StandBoard& board = links_.controller.Board();
-    for (int i = 0; i < StandCount && board.IsDisplayed(i); ++i)
-        if (const std::optional<qint64> at = pacer_.OwedAt(i, StateOf(i)); at && (!earliest || *at < *earliest))
+    const StandBoard& board = links_.controller.board();
+    for (int i = 0; i < StandCount && board.isDisplayed(i); ++i)
+        if (const std::optional<qint64> at = pacer_.owedAt(i, stateOf(i)); at && (!earliest || *at < *earliest))
             earliest = at;
-    if (!earliest || !Destination())
+    if (!earliest || !destination())
         paceTime_.stop();
     else
         paceTime_.start(int(std::max<qint64>(0, *earliest - clock_.elapsed())));

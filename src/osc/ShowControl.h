@@ -44,33 +44,33 @@ public:
 
     // Listens when the settings enable it. The reason when it cannot, and nothing listens
     // then; empty otherwise.
-    QString Start(const ShowControlSettings& settings);
-    bool Listening() const { return notifier_ != nullptr; }
+    QString start(const ShowControlSettings& settings);
+    bool listening() const { return notifier_ != nullptr; }
     // What the operator is told once at start when other computers may reach the listener,
     // else empty.
-    const QString& NetworkNotice() const { return networkNotice_; }
+    const QString& networkNotice() const { return networkNotice_; }
     // Messages and datagrams left aside: malformed, unknown, with wrong arguments or out of
     // range, and every datagram from a sender that is not allowed.
-    int IgnoredCount() const { return ignored_; }
+    int ignoredCount() const { return ignored_; }
 
 private:
-    QString ReadFeedbackSettings(const ShowControlSettings& settings);
-    void ReadDatagrams();
-    void Handle(const UdpDatagram& datagram);
-    void CarryOut(const ShowCommand& command);
-    void TakeRunOrderRow(int row);
-    void StepRunOrder(int step);
-    void Ignore() { ++ignored_; }
+    QString readFeedbackSettings(const ShowControlSettings& settings);
+    void readDatagrams();
+    void handle(const UdpDatagram& datagram);
+    void carryOut(const ShowCommand& command);
+    void takeRunOrderRow(int row);
+    void stepRunOrder(int step);
+    void ignore() { ++ignored_; }
 
-    std::optional<UdpPeer> Destination() const;
-    void Send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments);
-    void SendCurrent(int row, const QString& name);
-    void AnswerQuery();
-    StandFeedback StateOf(int i) const;
-    void SendDue(int i);
-    void FlushStand(int i);
-    void FlushStands();
-    void SchedulePacing();
+    std::optional<UdpPeer> destination() const;
+    void send(const char* address, const std::vector<std::variant<qint32, QString>>& arguments);
+    void sendCurrent(int row, const QString& name);
+    void answerQuery();
+    StandFeedback stateOf(int i) const;
+    void sendDue(int i);
+    void flushStand(int i);
+    void flushStands();
+    void schedulePacing();
 
     ShowControlLinks links_;
     UdpSocket socket_;

@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-QChar TimeSeparator(const QLocale& locale)
+QChar timeSeparator(const QLocale& locale)
 {
     const QString format = locale.timeFormat(QLocale::ShortFormat);
     qsizetype i = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
@@ -15,7 +15,7 @@ QChar TimeSeparator(const QLocale& locale)
     return u':';
 }
 
-QString PrintDateText(const QDateTime& when, const QLocale& locale)
+QString printDateText(const QDateTime& when, const QLocale& locale)
 {
     const QDate date = when.date();
     const QTime time = when.time();
@@ -23,7 +23,7 @@ QString PrintDateText(const QDateTime& when, const QLocale& locale)
     return locale.dayName(date.dayOfWeek(), QLocale::LongFormat) + QStringLiteral(", ")
            + locale.monthName(date.month(), QLocale::LongFormat) + u' ' + QString::number(date.day())
            + QStringLiteral(", ") + QString::number(date.year()).rightJustified(4, u'0') + QStringLiteral(", ")
-           + QString::number(hour12).rightJustified(2, u'0') + TimeSeparator(locale)
+           + QString::number(hour12).rightJustified(2, u'0') + timeSeparator(locale)
            + QString::number(time.minute()).rightJustified(2, u'0')
            + (time.hour() < 12 ? QStringLiteral(" AM") : QStringLiteral(" PM"));
 }

@@ -46,13 +46,13 @@ QString refusal(const QPrinter& printer)
     }
     // Qt's print engine hands the job to the spooler without looking at the answer, so a queue
     // that would refuse it is asked first.
-    const std::string refused = PrinterQueueRefusal(printer.printerName().toStdString());
+    const std::string refused = printerQueueRefusal(printer.printerName().toStdString());
     if (!refused.empty())
         return QStringLiteral("The printer %1 %2").arg(printer.printerName(), QString::fromStdString(refused));
     return {};
 }
 
-void PrintSequence(QWidget* parent, const QString& title, const Layout& layout)
+void printSequence(QWidget* parent, const QString& title, const Layout& layout)
 {
     QPrinter& printer = PrinterDevice();
     QPrintDialog dialog(&printer, parent);
@@ -67,11 +67,11 @@ void PrintSequence(QWidget* parent, const QString& title, const Layout& layout)
     }
     const QSize page(printer.width(), printer.height());
     const DeviceMetrics metrics(&printer);
-    if (!PageHoldsReport(metrics, page)) {
+    if (!pageHoldsReport(metrics, page)) {
         showFailure(parent, QStringLiteral("The page of %1 is too small for the report").arg(printerLabel(printer)));
         return;
     }
-    const ReportDocument document = layout(metrics, page, [] { return PrintDateText(QDateTime::currentDateTime(), QLocale()); });
+    const ReportDocument document = layout(metrics, page, [] { return printDateText(QDateTime::currentDateTime(), QLocale()); });
 
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -80,7 +80,7 @@ void PrintSequence(QWidget* parent, const QString& title, const Layout& layout)
     }
     // The copy count is the printer's setting: the printer makes the further copies.
     if (printer.copyCount() >= 1)
-        DrawReport(document, painter, printer);
+        drawReport(document, painter, printer);
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         showFailure(parent, QStringLiteral("The printer %1 did not finish the job").arg(printerLabel(printer)));
 }
@@ -100,14 +100,14 @@ QPrinter& PrinterDevice()
 
 void PrintRunOrder(const QStringList& RunOrderList, const PresetTable& Presets, QWidget* parent)
 {
-    PrintSequence(parent, QStringLiteral("Run Order"), [&](const ReportMetrics& m, QSize page, const DateText& date) {
-        return LayoutRunOrder(RunOrderList, Presets, m, page, date);
+    printSequence(parent, QStringLiteral("Run Order"), [&](const ReportMetrics& m, QSize page, const DateText& date) {
+        return layoutRunOrder(RunOrderList, Presets, m, page, date);
     });
 }
 
 void PrintDatabase(const PresetTable& Presets, QWidget* parent)
 {
-    PrintSequence(parent, QStringLiteral("Speaker Database"), [&](const ReportMetrics& m, QSize page, const DateText& date) {
-        return LayoutDatabase(Presets, m, page, date);
+    printSequence(parent, QStringLiteral("Speaker Database"), [&](const ReportMetrics& m, QSize page, const DateText& date) {
+        return layoutDatabase(Presets, m, page, date);
     });
 }

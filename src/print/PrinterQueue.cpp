@@ -12,7 +12,7 @@ std::string option(const cups_dest_t* dest, const char* name)
 
 } // namespace
 
-std::string PrinterQueueRefusal(const std::string& printerName)
+std::string printerQueueRefusal(const std::string& printerName)
 {
     // The name may carry an instance after a slash; the queue is the part before it.
     const std::string queue = printerName.substr(0, printerName.find('/'));

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-std::string PrinterQueueRefusal(const std::string& printerName)
+std::string printerQueueRefusal(const std::string& printerName)
 {
     const std::wstring name = QString::fromStdString(printerName).toStdWString();
     HANDLE printer = nullptr;

@@ -3,7 +3,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 
-QFont ReportFontOf(ReportFont font)
+QFont reportFontOf(ReportFont font)
 {
     QFont f;
     if (font == ReportFont::PageNumber)
@@ -16,8 +16,8 @@ QFont ReportFontOf(ReportFont font)
 }
 
 DeviceMetrics::DeviceMetrics(QPaintDevice* device)
-    : metrics_{QFontMetrics(ReportFontOf(ReportFont::Date), device), QFontMetrics(ReportFontOf(ReportFont::Table), device),
-               QFontMetrics(ReportFontOf(ReportFont::PageNumber), device)}
+    : metrics_{QFontMetrics(reportFontOf(ReportFont::Date), device), QFontMetrics(reportFontOf(ReportFont::Table), device),
+               QFontMetrics(reportFontOf(ReportFont::PageNumber), device)}
 {
 }
 
@@ -41,7 +41,7 @@ int DeviceMetrics::ascent(ReportFont font) const
     return of(font).ascent();
 }
 
-void DrawReport(const ReportDocument& document, QPainter& painter, QPagedPaintDevice& device)
+void drawReport(const ReportDocument& document, QPainter& painter, QPagedPaintDevice& device)
 {
     const DeviceMetrics metrics(&device);
     painter.setPen(QPen(Qt::black, 1));
@@ -51,7 +51,7 @@ void DrawReport(const ReportDocument& document, QPainter& painter, QPagedPaintDe
         const ReportPage& page = document[i];
         painter.drawLines(page.lines);
         for (const ReportText& t : page.texts) {
-            painter.setFont(ReportFontOf(t.font));
+            painter.setFont(reportFontOf(t.font));
             painter.drawText(t.x, t.y + metrics.ascent(t.font), t.text);
         }
     }

@@ -11,7 +11,7 @@ class QPainter;
 
 // Arial 10 bold for the date line, Arial 10 for the table, Times New Roman 10 for page numbers;
 // where those are not installed, their metric-compatible Liberation fonts.
-QFont ReportFontOf(ReportFont font);
+QFont reportFontOf(ReportFont font);
 
 // The metrics of the report fonts on a paint device, in its pixels.
 class DeviceMetrics : public ReportMetrics {
@@ -31,4 +31,4 @@ private:
 
 // Draws the pages with `painter`, open on `device`, starting a new page before each page after
 // the first. Lines are 1 device pixel wide.
-void DrawReport(const ReportDocument& document, QPainter& painter, QPagedPaintDevice& device);
+void drawReport(const ReportDocument& document, QPainter& painter, QPagedPaintDevice& device);

@@ -22,7 +22,7 @@ public:
     }
 
     // The date line only ever starts a page, so a page break after it could only repeat itself
-    // on the next page; PageHoldsReport keeps such pages out instead.
+    // on the next page; pageHoldsReport keeps such pages out instead.
     void PrintDateLine(int n)
     {
         font_ = ReportFont::Date;
@@ -45,9 +45,9 @@ public:
     }
 
     // A rule at y: the line drawn 4 pixels above the text line position.
-    void Rule(int y) { page().lines.append(QLine(DateLeft, y - 4, width_ - DateLeft, y - 4)); }
+    void rule(int y) { page().lines.append(QLine(DateLeft, y - 4, width_ - DateLeft, y - 4)); }
 
-    void VerticalRule(int x) { page().lines.append(QLine(x, y_, x, height_ - PrintLineHeight())); }
+    void verticalRule(int x) { page().lines.append(QLine(x, y_, x, height_ - PrintLineHeight())); }
 
     void text(int x, int y, const QString& s) { page().texts.append(ReportText{font_, x, y, s}); }
     void textEndingAt(int right, const QString& s) { text(right - width(s), y_, s); }
@@ -57,11 +57,11 @@ public:
 
     // After each row; a full page ends, and the next begins with the date line, the column
     // headings and the column rules.
-    void RowStep(const std::function<void()>& headingsAndRules)
+    void rowStep(const std::function<void()>& headingsAndRules)
     {
         const int h = PrintLineHeight();
         y_ += h;
-        Rule(y_);
+        rule(y_);
         if (y_ > height_ - 2 * h) {
             PrintPageNumber();
             y_ = TopOfPage;
@@ -71,11 +71,11 @@ public:
         }
     }
 
-    void RuleRestOfPage()
+    void ruleRestOfPage()
     {
         const int h = PrintLineHeight();
         for (int y = y_; y < height_ - h; y += h)
-            Rule(y);
+            rule(y);
     }
 
     ReportDocument finish()
@@ -106,7 +106,7 @@ struct Columns {
 
 int heightColumn(const Columns& c, int k) { return c.C + 150 * (k - 1); }
 
-Columns RunOrderHeadings(ReportComposer& p)
+Columns runOrderHeadings(ReportComposer& p)
 {
     Columns c;
     const int w = p.width(QStringLiteral("888888"));
@@ -114,12 +114,12 @@ Columns RunOrderHeadings(ReportComposer& p)
     c.R = 100 + w;
     p.text(c.R + 50, p.y_, QStringLiteral("ID"));
     p.y_ += 2 * p.PrintLineHeight();
-    p.Rule(p.y_);
-    p.VerticalRule(c.R + 30);
+    p.rule(p.y_);
+    p.verticalRule(c.R + 30);
     return c;
 }
 
-Columns DatabaseHeadings(ReportComposer& p)
+Columns databaseHeadings(ReportComposer& p)
 {
     Columns c;
     p.text(100, p.y_, QStringLiteral("Number"));
@@ -129,10 +129,10 @@ Columns DatabaseHeadings(ReportComposer& p)
     for (int k = 1; k <= 8; ++k)
         p.text(heightColumn(c, k) + 100, p.y_, QStringLiteral("S%1").arg(k));
     p.y_ += 2 * p.PrintLineHeight();
-    p.Rule(p.y_);
-    p.VerticalRule(c.R + 30);
+    p.rule(p.y_);
+    p.verticalRule(c.R + 30);
     for (int k = 1; k <= 8; ++k)
-        p.VerticalRule(heightColumn(c, k) + 30);
+        p.verticalRule(heightColumn(c, k) + 30);
     return c;
 }
 
@@ -148,44 +148,44 @@ QString speakerName(const QString& entry, const PresetTable& Presets)
 
 } // namespace
 
-bool PageHoldsReport(const ReportMetrics& metrics, QSize pageSize)
+bool pageHoldsReport(const ReportMetrics& metrics, QSize pageSize)
 {
     ReportComposer p(metrics, pageSize, [] { return QString(); });
     p.PrintDateLine(1);
     if (p.y_ > pageSize.height() - 2 * p.PrintLineHeight())
         return false;
     p.setTableFont();
-    DatabaseHeadings(p);
+    databaseHeadings(p);
     return p.y_ + p.PrintLineHeight() <= pageSize.height() - 2 * p.PrintLineHeight();
 }
 
-ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
+ReportDocument layoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
                               const ReportMetrics& metrics, QSize pageSize, const DateText& dateText)
 {
     ReportComposer p(metrics, pageSize, dateText);
     p.PrintDateLine(1);
     p.setTableFont();
-    Columns c = RunOrderHeadings(p);
+    Columns c = runOrderHeadings(p);
     for (qsizetype k = 1; k <= RunOrderList.size(); ++k) {
         p.setTableFont();
         p.textEndingAt(c.R, QString::number(k));
         p.text(c.R + 50, p.y_, speakerName(RunOrderList[k - 1], Presets));
-        p.RowStep([&] {
+        p.rowStep([&] {
             p.setTableFont();
-            c = RunOrderHeadings(p);
+            c = runOrderHeadings(p);
         });
     }
-    p.RuleRestOfPage();
+    p.ruleRestOfPage();
     return p.finish();
 }
 
-ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
+ReportDocument layoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
                               const DateText& dateText)
 {
     ReportComposer p(metrics, pageSize, dateText);
     p.PrintDateLine(1);
     p.setTableFont();
-    Columns c = DatabaseHeadings(p);
+    Columns c = databaseHeadings(p);
     for (int i = 0; i < PresetCount; ++i) {
         const TPreset& entry = Presets[static_cast<size_t>(i)];
         p.setTableFont();
@@ -193,11 +193,11 @@ ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& m
         p.text(c.R + 50, p.y_, entry.preset_id);
         for (int k = 1; k <= 8; ++k)
             p.text(heightColumn(c, k) + 100, p.y_, QString::number(entry.preset[static_cast<size_t>(k - 1)]));
-        p.RowStep([&] {
+        p.rowStep([&] {
             p.setTableFont();
-            c = DatabaseHeadings(p);
+            c = databaseHeadings(p);
         });
     }
-    p.RuleRestOfPage();
+    p.ruleRestOfPage();
     return p.finish();
 }

@@ -43,27 +43,27 @@ using ReportDocument = QList<ReportPage>;
 
 // Neither report is laid out on a page that cannot hold the date line, the column headings and
 // one row: the page breaks would never end.
-bool PageHoldsReport(const ReportMetrics& metrics, QSize pageSize);
+bool pageHoldsReport(const ReportMetrics& metrics, QSize pageSize);
 
 // The text of a date line, asked for anew on every page, so that each page shows the time at
 // which it was laid out.
 using DateText = std::function<QString()>;
 
-ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
+ReportDocument layoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
                               const ReportMetrics& metrics, QSize pageSize, const DateText& dateText);
 
-ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
+ReportDocument layoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
                               const DateText& dateText);
 
 // The same date on every page.
-inline ReportDocument LayoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
+inline ReportDocument layoutRunOrder(const QStringList& RunOrderList, const PresetTable& Presets,
                                      const ReportMetrics& metrics, QSize pageSize, const QString& date)
 {
-    return LayoutRunOrder(RunOrderList, Presets, metrics, pageSize, DateText([date] { return date; }));
+    return layoutRunOrder(RunOrderList, Presets, metrics, pageSize, DateText([date] { return date; }));
 }
 
-inline ReportDocument LayoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
+inline ReportDocument layoutDatabase(const PresetTable& Presets, const ReportMetrics& metrics, QSize pageSize,
                                      const QString& date)
 {
-    return LayoutDatabase(Presets, metrics, pageSize, DateText([date] { return date; }));
+    return layoutDatabase(Presets, metrics, pageSize, DateText([date] { return date; }));
 }

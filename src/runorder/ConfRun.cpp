@@ -51,15 +51,15 @@ void TConfRunScreen::FormCreate(const RunScreenLayout& layout)
     applyGeometry(layout);
     // The stored row count is not applied: the grid always has one row per entry, so that a
     // count that disagrees with the stored list can neither hide entries nor add empty rows.
-    grid_->SetNumColumnWidth(layout.c0);
+    grid_->setNumColumnWidth(layout.c0);
     setVisible(layout.visible);
 }
 
-RunScreenLayout TConfRunScreen::Layout() const
+RunScreenLayout TConfRunScreen::windowLayout() const
 {
     RunScreenLayout layout;
     static_cast<WindowGeometry&>(layout) = currentGeometry();
-    layout.c0 = grid_->NumColumnWidth();
+    layout.c0 = grid_->numColumnWidth();
     layout.rowCount = grid_->model()->rowCount() + 1;
     return layout;
 }

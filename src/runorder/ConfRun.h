@@ -20,10 +20,10 @@ public:
     RunGrid& grid() { return *grid_; }
     // Geometry (client size), visibility, the Num column's width and the grid's row count, as
     // the configuration keeps them.
-    RunScreenLayout Layout() const;
+    RunScreenLayout windowLayout() const;
 
 protected:
-    void activationChanged(bool active) override { screen_.SetRunOrderWindowActive(active); }
+    void activationChanged(bool active) override { screen_.setRunOrderWindowActive(active); }
 
 private:
     void FormCreate(const RunScreenLayout& layout);

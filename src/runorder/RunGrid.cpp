@@ -21,10 +21,10 @@ constexpr int MinimumColumnWidth = RunGrid::DefaultRowHeight + RunGrid::GridLine
 // removal at a time, so the view keeps its scroll position and column widths.
 class RunGridModel : public ScreenCellsModel<RunOrderWindowState> {
 public:
-    RunGridModel(RunOrderWindowState& screen, QObject* parent) : ScreenCellsModel(screen, parent), rows_(screen.Count())
+    RunGridModel(RunOrderWindowState& screen, QObject* parent) : ScreenCellsModel(screen, parent), rows_(screen.count())
     {
-        connect(&screen_, &RunOrderWindowState::listChanged, this, &RunGridModel::FollowList);
-        connect(&screen_, &RunOrderWindowState::gridChanged, this, &RunGridModel::RepaintAll);
+        connect(&screen_, &RunOrderWindowState::listChanged, this, &RunGridModel::followList);
+        connect(&screen_, &RunOrderWindowState::gridChanged, this, &RunGridModel::repaintAll);
     }
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : rows_; }
@@ -34,9 +34,9 @@ public:
     }
 
 private:
-    void FollowList()
+    void followList()
     {
-        const int count = screen_.Count();
+        const int count = screen_.count();
         if (count > rows_) {
             beginInsertRows({}, rows_, count - 1);
             rows_ = count;
@@ -46,9 +46,9 @@ private:
             rows_ = count;
             endRemoveRows();
         }
-        RepaintAll();
+        repaintAll();
     }
-    void RepaintAll()
+    void repaintAll()
     {
         if (rows_ > 0)
             emit dataChanged(index(0, 0), index(rows_ - 1, RunOrderWindowState::ColumnCount - 1));
@@ -57,9 +57,9 @@ private:
     int rows_;
 };
 
-bool Droppable(const QDropEvent& event)
+bool droppable(const QDropEvent& event)
 {
-    return event.mimeData() && event.mimeData()->hasFormat(VantoraFormat())
+    return event.mimeData() && !VantoraFormatOf(*event.mimeData()).isEmpty()
            && (event.possibleActions() & (Qt::CopyAction | Qt::LinkAction));
 }
 
@@ -85,15 +85,15 @@ RunGrid::RunGrid(RunOrderWindowState& screen, QWidget* parent) : OwnerDrawnGrid(
     connect(&screen_, &RunOrderWindowState::currentCellMoved, this,
             [this](int column, int row) { scrollTo(model()->index(row - 1, column)); });
 
-    SetNumColumnWidth(20);
+    setNumColumnWidth(20);
 }
 
-int RunGrid::NumColumnWidth() const
+int RunGrid::numColumnWidth() const
 {
     return columnWidth(0) - GridLineWidth;
 }
 
-void RunGrid::SetNumColumnWidth(int width)
+void RunGrid::setNumColumnWidth(int width)
 {
     setColumnWidth(0, std::max(0, width) + GridLineWidth);
     FitLastColumn();
@@ -107,7 +107,7 @@ void RunGrid::FitLastColumn()
     setColumnWidth(1, std::max(viewport()->width() - columnWidth(0), MinimumColumnWidth));
 }
 
-int RunGrid::DropRowAt(const QWidget* target, QPoint point) const
+int RunGrid::dropRowAt(const QWidget* target, QPoint point) const
 {
     if (target == horizontalHeader()->viewport())
         return horizontalHeader()->logicalIndexAt(point) < 0 ? -1 : 0;
@@ -122,7 +122,7 @@ bool RunGrid::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (Droppable(*drag)) {
+        if (droppable(*drag)) {
             drag->setDropAction(drag->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
             drag->accept();
         } else {
@@ -132,13 +132,13 @@ bool RunGrid::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (!Droppable(*drop)) {
+        if (!droppable(*drop)) {
             drop->ignore();
             return true;
         }
         drop->setDropAction(drop->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
         drop->accept();
-        screen_.DropTextTargetDrop(*drop->mimeData(), DropRowAt(target, drop->position().toPoint()));
+        screen_.DropTextTargetDrop(*drop->mimeData(), dropRowAt(target, drop->position().toPoint()));
         return true;
     }
     case QEvent::MouseButtonPress:
@@ -174,7 +174,7 @@ void RunGrid::mouseMoveEvent(QMouseEvent* event)
     // Above or below the rows in view the next row not wholly in view is taken, so that every
     // move there carries the entry or the block one row further and scrolls it into view.
     if (!index.isValid() && model()->rowCount() > 0 && (at.y() < 0 || at.y() >= viewport()->height())) {
-        const int edge = at.y() < 0 ? rowAt(0) - 1 : RowBelowView();
+        const int edge = at.y() < 0 ? rowAt(0) - 1 : rowBelowView();
         const int column = std::clamp(columnAt(std::clamp(at.x(), 0, viewport()->width() - 1)), 0, 1);
         index = model()->index(std::clamp(edge, 0, model()->rowCount() - 1), column);
         scrollTo(index);
@@ -182,10 +182,10 @@ void RunGrid::mouseMoveEvent(QMouseEvent* event)
     if (!index.isValid())
         return;
     const int row = index.row() + 1;
-    if (screen_.RangeSelect()) {
-        if (index.column() != screen_.AnchorColumn() || row != screen_.AnchorRow())
-            screen_.MoveAnchor(index.column(), row);
-    } else if (index.column() != screen_.CurrentColumn() || row != screen_.CurrentRow()) {
+    if (screen_.rangeSelect()) {
+        if (index.column() != screen_.anchorColumn() || row != screen_.anchorRow())
+            screen_.moveAnchor(index.column(), row);
+    } else if (index.column() != screen_.currentColumn() || row != screen_.currentRow()) {
         screen_.RunGridSelectCell(index.column(), row);
     }
 }
@@ -203,7 +203,7 @@ void RunGrid::mouseDoubleClickEvent(QMouseEvent* event)
         screen_.RunOrderTakeBtnClick();
 }
 
-int RunGrid::RowBelowView() const
+int RunGrid::rowBelowView() const
 {
     const int bottom = rowAt(viewport()->height() - 1);
     if (bottom < 0)
@@ -212,24 +212,24 @@ int RunGrid::RowBelowView() const
     return partly ? bottom : bottom + 1;
 }
 
-int RunGrid::RowsPerPage() const
+int RunGrid::rowsPerPage() const
 {
     return std::max(1, viewport()->height() / (DefaultRowHeight + GridLineWidth));
 }
 
-void RunGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers)
+void RunGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    const int count = screen_.Count();
+    const int count = screen_.count();
     if (count == 0)
         return;
-    const bool extend = (modifiers & Qt::ShiftModifier) && screen_.RangeSelect();
-    int column = extend ? screen_.AnchorColumn() : screen_.CurrentColumn();
-    int row = extend ? screen_.AnchorRow() : screen_.CurrentRow();
+    const bool extend = (modifiers & Qt::ShiftModifier) && screen_.rangeSelect();
+    int column = extend ? screen_.anchorColumn() : screen_.currentColumn();
+    int row = extend ? screen_.anchorRow() : screen_.currentRow();
     switch (key) {
     case Qt::Key_Up: --row; break;
     case Qt::Key_Down: ++row; break;
-    case Qt::Key_PageUp: row -= RowsPerPage(); break;
-    case Qt::Key_PageDown: row += RowsPerPage(); break;
+    case Qt::Key_PageUp: row -= rowsPerPage(); break;
+    case Qt::Key_PageDown: row += rowsPerPage(); break;
     case Qt::Key_Home: row = 1; break;
     case Qt::Key_End: row = count; break;
     case Qt::Key_Left: column = 0; break;
@@ -238,7 +238,7 @@ void RunGrid::MoveByKey(int key, Qt::KeyboardModifiers modifiers)
     }
     row = std::clamp(row, 1, count);
     if (extend) {
-        screen_.MoveAnchor(column, row);
+        screen_.moveAnchor(column, row);
         scrollTo(model()->index(row - 1, column));
     } else {
         screen_.RunGridSelectCell(column, row);
@@ -263,7 +263,7 @@ void RunGrid::keyPressEvent(QKeyEvent* event)
     case Qt::Key_End:
     case Qt::Key_Left:
     case Qt::Key_Right:
-        MoveByKey(event->key(), event->modifiers());
+        moveByKey(event->key(), event->modifiers());
         break;
     default:
         QWidget::keyPressEvent(event);
@@ -276,12 +276,12 @@ void RunGrid::keyReleaseEvent(QKeyEvent* event)
     QTableView::keyReleaseEvent(event);
 }
 
-bool RunGrid::CellHighlighted(const QModelIndex& index) const
+bool RunGrid::cellHighlighted(const QModelIndex& index) const
 {
-    return screen_.Highlighted(index.row() + 1, index.column());
+    return screen_.highlighted(index.row() + 1, index.column());
 }
 
-bool RunGrid::WindowActive() const
+bool RunGrid::windowActive() const
 {
     return screen_.RunOrderWindowActive();
 }

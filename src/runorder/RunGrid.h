@@ -14,8 +14,8 @@ class RunGrid : public OwnerDrawnGrid {
 public:
     explicit RunGrid(RunOrderWindowState& screen, QWidget* parent = nullptr);
 
-    int NumColumnWidth() const;
-    void SetNumColumnWidth(int width);
+    int numColumnWidth() const;
+    void setNumColumnWidth(int width);
     // The Identifier column takes what the Num column leaves of the grid.
     void FitLastColumn() override;
 
@@ -29,15 +29,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool CellHighlighted(const QModelIndex& index) const override;
-    bool WindowActive() const override;
+    bool cellHighlighted(const QModelIndex& index) const override;
+    bool windowActive() const override;
     // The grid row under `point` of `target` (the grid's viewport or its heading): 0 for the
     // heading, −1 where there is no cell.
-    int DropRowAt(const QWidget* target, QPoint point) const;
-    void MoveByKey(int key, Qt::KeyboardModifiers modifiers);
-    int RowsPerPage() const;
+    int dropRowAt(const QWidget* target, QPoint point) const;
+    void moveByKey(int key, Qt::KeyboardModifiers modifiers);
+    int rowsPerPage() const;
     // The first row below those wholly in view, or the last row when all of them are in view.
-    int RowBelowView() const;
+    int rowBelowView() const;
 
     RunOrderWindowState& screen_;
     bool selecting_ = false;

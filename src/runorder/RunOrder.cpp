@@ -52,7 +52,7 @@ bool LoadRunOrderFile(QStringList& list, const QString& path)
     return true;
 }
 
-void WriteRunOrderFile(const QStringList& list, const QString& path)
+void writeRunOrderFile(const QStringList& list, const QString& path)
 {
     QByteArray bytes;
     for (const QString& entry : list)

@@ -14,7 +14,7 @@ struct RunOrder {
 // Writes every entry followed by CR LF, as one whole-file write (WholeFileWrite.h). Throws
 // AppError("Unable to write to <path>") when the file cannot be written; an existing file is
 // then left as it was.
-void WriteRunOrderFile(const QStringList& list, const QString& path);
+void writeRunOrderFile(const QStringList& list, const QString& path);
 
 // Reads a run order file into `list`; returns false, leaving `list` unchanged, when the file
 // cannot be read or is refused (readTrustedFile: over 1 MiB, no regular file, an untrusted link).

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-std::optional<int> RunOrderEntryIndex(const QString& entry)
+std::optional<int> runOrderEntryIndex(const QString& entry)
 {
     bool ok = false;
     const int index = entry.toInt(&ok, 10);
@@ -25,34 +25,34 @@ RunOrderWindowState::RunOrderWindowState(const RunOrderWindowStateLinks& links, 
     links_.runOrder.RunOrderPosition = list().isEmpty() ? -1 : 1;
 }
 
-void RunOrderWindowState::SetRunOrderWindowActive(bool active)
+void RunOrderWindowState::setRunOrderWindowActive(bool active)
 {
     runOrderWindowActive_ = active;
     emit gridChanged();
 }
 
-GridRect RunOrderWindowState::Selection() const
+GridRect RunOrderWindowState::selection() const
 {
     return GridRect{std::min(currentColumn_, anchorColumn_), std::min(currentRow_, anchorRow_),
                     std::max(currentColumn_, anchorColumn_), std::max(currentRow_, anchorRow_)};
 }
 
-bool RunOrderWindowState::Highlighted(int row, int column) const
+bool RunOrderWindowState::highlighted(int row, int column) const
 {
-    const GridRect selection = Selection();
-    return row >= 1 && column == selection.left && row >= selection.top && row <= selection.bottom;
+    const GridRect chosen = selection();
+    return row >= 1 && column == chosen.left && row >= chosen.top && row <= chosen.bottom;
 }
 
-QString RunOrderWindowState::CellText(int row, int column) const
+QString RunOrderWindowState::cellText(int row, int column) const
 {
     if (row == 0)
         return column == 0 ? QStringLiteral("Num") : QStringLiteral("Identifier");
-    if (row < 1 || row > Count())
+    if (row < 1 || row > count())
         return {};
     if (column == 0)
         return QString::number(row);
     // An entry that names no speaker shows entry 0's name, and cannot be taken.
-    const int index = RunOrderEntryIndex(links_.runOrder.RunOrderList[row - 1]).value_or(0);
+    const int index = runOrderEntryIndex(links_.runOrder.RunOrderList[row - 1]).value_or(0);
     return links_.presets[static_cast<size_t>(index)].preset_id;
 }
 
@@ -65,17 +65,17 @@ QString RunOrderWindowState::ShowRunOrderCaption() const
     return QStringLiteral("Run Order: ") + name;
 }
 
-bool RunOrderWindowState::PositionInList() const
+bool RunOrderWindowState::positionInList() const
 {
     const int position = RunOrderPosition();
-    return !links_.runOrder.RunOrderList.isEmpty() && position >= 1 && position <= Count();
+    return !links_.runOrder.RunOrderList.isEmpty() && position >= 1 && position <= count();
 }
 
-std::optional<std::pair<int, int>> RunOrderWindowState::SelectedRows() const
+std::optional<std::pair<int, int>> RunOrderWindowState::selectedRows() const
 {
-    const GridRect selection = Selection();
-    const int top = std::max(selection.top, 1);
-    const int bottom = std::min(selection.bottom, Count());
+    const GridRect chosen = selection();
+    const int top = std::max(chosen.top, 1);
+    const int bottom = std::min(chosen.bottom, count());
     if (top > bottom)
         return std::nullopt;
     return std::make_pair(top, bottom);
@@ -83,10 +83,10 @@ std::optional<std::pair<int, int>> RunOrderWindowState::SelectedRows() const
 
 void RunOrderWindowState::RunGridSelectCell(int column, int row)
 {
-    if (row < 1 || row > Count() || column < 0 || column >= ColumnCount)
+    if (row < 1 || row > count() || column < 0 || column >= ColumnCount)
         return;
     rangeSelect_ = column == 0;
-    if (rowDragging_ && PositionInList())
+    if (rowDragging_ && positionInList())
         list().move(RunOrderPosition() - 1, row - 1);
     currentColumn_ = anchorColumn_ = column;
     currentRow_ = anchorRow_ = row;
@@ -95,9 +95,9 @@ void RunOrderWindowState::RunGridSelectCell(int column, int row)
     emit gridChanged();
 }
 
-void RunOrderWindowState::MoveAnchor(int column, int row)
+void RunOrderWindowState::moveAnchor(int column, int row)
 {
-    if (!rangeSelect_ || row < 1 || row > Count() || column < 0 || column >= ColumnCount)
+    if (!rangeSelect_ || row < 1 || row > count() || column < 0 || column >= ColumnCount)
         return;
     anchorColumn_ = column;
     anchorRow_ = row;
@@ -128,7 +128,7 @@ void RunOrderWindowState::DropTextTargetDrop(const QMimeData& drop, int row)
         return;
     const QString entry = QString::number(*index);
     const int r = row == 0 ? 1 : row;
-    if (r != -1 && !list().isEmpty() && r <= Count()) {
+    if (r != -1 && !list().isEmpty() && r <= count()) {
         list().insert(r - 1, entry);
     } else {
         list().append(entry);
@@ -143,8 +143,8 @@ void RunOrderWindowState::DropTextTargetDrop(const QMimeData& drop, int row)
 
 void RunOrderWindowState::RunOrderCopyBtnClick()
 {
-    const auto rows = SelectedRows();
-    if (!PositionInList() || !rows)
+    const auto rows = selectedRows();
+    if (!positionInList() || !rows)
         return;
     const auto [top, bottom] = *rows;
     const QStringList copies = list().mid(top - 1, bottom - top + 1);
@@ -156,8 +156,8 @@ void RunOrderWindowState::RunOrderCopyBtnClick()
 
 void RunOrderWindowState::RunOrderDeleteBtnClick()
 {
-    const auto rows = SelectedRows();
-    if (!PositionInList() || !rows)
+    const auto rows = selectedRows();
+    if (!positionInList() || !rows)
         return;
     if (!questions_.confirm(links_.message(5)))
         return;
@@ -178,21 +178,21 @@ void RunOrderWindowState::RunOrderClearBtnClick()
 
 void RunOrderWindowState::RunOrderTakeBtnClick()
 {
-    if (PositionInList())
-        links_.controller.SetPendingCommand(pcRunOrderTake);
+    if (positionInList())
+        links_.controller.setPendingCommand(pcRunOrderTake);
 }
 
 void RunOrderWindowState::ExecuteRunOrderTake()
 {
     // The list may have changed since the take was asked for.
-    if (!PositionInList())
+    if (!positionInList())
         return;
     const int position = RunOrderPosition();
-    const std::optional<int> index = RunOrderEntryIndex(list()[position - 1]);
+    const std::optional<int> index = runOrderEntryIndex(list()[position - 1]);
     if (!index)
         return;
     const TPreset& speaker = links_.presets[static_cast<size_t>(*index)];
-    links_.controller.TakeHeights(speaker.preset, QString::number(position) + QStringLiteral(" : ") + speaker.preset_id,
+    links_.controller.takeHeights(speaker.preset, QString::number(position) + QStringLiteral(" : ") + speaker.preset_id,
                                   StandController::TakeShows::TargetsAndData);
     links_.announcer.DdeSend(links_.message(17) + u' ' + speaker.preset_id);
     emit speakerTaken(position, speaker.preset_id);
@@ -224,7 +224,7 @@ void RunOrderWindowState::RunOrderSaveBtnClick()
         return;
     // The name, the caption and the changed flag move on only once the list is on disk.
     try {
-        WriteRunOrderFile(list(), chosen);
+        writeRunOrderFile(list(), chosen);
     } catch (const AppError& error) {
         questions_.showFailure(error.text());
         return;

@@ -35,7 +35,7 @@ struct GridRect {
 
 // The database index an entry names: its decimal value when that lies within 0..49, and
 // nothing for any other text, so that no entry ever reaches outside the speaker table.
-std::optional<int> RunOrderEntryIndex(const QString& entry);
+std::optional<int> runOrderEntryIndex(const QString& entry);
 
 // The state and the rules of the run order window: the grid's current cell and selection, the
 // moving of an entry with the mouse, the drop of a speaker and every button. Grid rows count
@@ -47,23 +47,23 @@ public:
 
     RunOrderWindowState(const RunOrderWindowStateLinks& links, OperatorQuestions& questions, QObject* parent = nullptr);
 
-    int Count() const { return int(links_.runOrder.RunOrderList.size()); }
+    int count() const { return int(links_.runOrder.RunOrderList.size()); }
     int RunOrderPosition() const { return links_.runOrder.RunOrderPosition; }
     bool RunOrderChanged() const { return links_.runOrder.RunOrderChanged; }
     bool RunOrderWindowActive() const { return runOrderWindowActive_; }
-    void SetRunOrderWindowActive(bool active);
+    void setRunOrderWindowActive(bool active);
     bool RowPressed() const { return rowPressed_; }
     bool RowDragging() const { return rowDragging_; }
     // On while the current cell is in the Num column: moving the anchor then selects a block.
-    bool RangeSelect() const { return rangeSelect_; }
-    int CurrentColumn() const { return currentColumn_; }
-    int CurrentRow() const { return currentRow_; }
-    int AnchorColumn() const { return anchorColumn_; }
-    int AnchorRow() const { return anchorRow_; }
-    GridRect Selection() const;
+    bool rangeSelect() const { return rangeSelect_; }
+    int currentColumn() const { return currentColumn_; }
+    int currentRow() const { return currentRow_; }
+    int anchorColumn() const { return anchorColumn_; }
+    int anchorRow() const { return anchorRow_; }
+    GridRect selection() const;
     // Drawn highlighted: in the selection's left column and within its rows.
-    bool Highlighted(int row, int column) const;
-    QString CellText(int row, int column) const;
+    bool highlighted(int row, int column) const;
+    QString cellText(int row, int column) const;
 
     // "Run Order: " and the file name of RunOrderFileName without its extension.
     QString ShowRunOrderCaption() const;
@@ -71,8 +71,8 @@ public:
     // The grid's current cell changes to (column, row), by mouse or keyboard.
     void RunGridSelectCell(int column, int row);
     // Extends the selection to (column, row) without changing the current cell; only while
-    // RangeSelect is on.
-    void MoveAnchor(int column, int row);
+    // rangeSelect is on.
+    void moveAnchor(int column, int row);
     // A press on grid row `row`: 0 for the heading, −1 where there is no row.
     void RunGridMouseDown(int row);
     void RunGridMouseMove();
@@ -102,9 +102,9 @@ signals:
 
 private:
     QStringList& list() { return links_.runOrder.RunOrderList; }
-    bool PositionInList() const;
+    bool positionInList() const;
     // The selected rows that hold entries, or nothing.
-    std::optional<std::pair<int, int>> SelectedRows() const;
+    std::optional<std::pair<int, int>> selectedRows() const;
 
     RunOrderWindowStateLinks links_;
     OperatorQuestions& questions_;

@@ -72,7 +72,7 @@ void closeRunOrder(ProgramData& data, OperatorQuestions& questions)
     if (chosen.isEmpty())
         return;
     data.config.RunOrderFileName = chosen;
-    WriteRunOrderFile(runOrder.RunOrderList, chosen);
+    writeRunOrderFile(runOrder.RunOrderList, chosen);
 }
 
 void saveUnsavedWork(const ProgramData& data)
@@ -85,7 +85,7 @@ void saveUnsavedWork(const ProgramData& data)
                                          ? data.paths.RunOrderFolder + QStringLiteral("/Run Order")
                                          : data.config.RunOrderFileName;
         saveBeside("changed run order", runOrderFile, data.paths.DataFolder,
-                   [&](const QString& path) { WriteRunOrderFile(data.runOrder.RunOrderList, path); });
+                   [&](const QString& path) { writeRunOrderFile(data.runOrder.RunOrderList, path); });
     }
 }
 

@@ -16,10 +16,10 @@ TConferenceForm::TConferenceForm(const Paths& paths)
     : QWidget(nullptr), data_(paths), port_(paths.DataFolder)
 {
     FormCreate();
-    CreateRunScreen();
-    CreateDatabaseScreen();
-    CreateShowControl();
-    CreateShowView();
+    createRunScreen();
+    createDatabaseScreen();
+    createShowControl();
+    createShowView();
 }
 
 TConferenceForm::~TConferenceForm()
@@ -33,7 +33,7 @@ void TConferenceForm::FormCreate()
 {
     setObjectName(QStringLiteral("ConferenceForm"));
     setProperty("helpContext", 10);
-    qApp->installEventFilter(new HelpKeyFilter([this](int context) { ShowHelpContext(context); }, this));
+    qApp->installEventFilter(new HelpKeyFilter([this](int context) { showHelpContext(context); }, this));
     setWindowTitle(QStringLiteral("Conference Stand Control"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -46,11 +46,11 @@ void TConferenceForm::FormCreate()
 
     board_.SetStandsDisplayed(config.StandsDisplayed);
     controller_ = std::make_unique<StandController>(board_, port_);
-    controller_->SetScaleFactor(config.ScaleFactor);
-    controller_->SetComPortNumber(config.ComPortNumber);
+    controller_->setScaleFactor(config.ScaleFactor);
+    controller_->setComPortNumber(config.ComPortNumber);
     port_.Comms1.OnReceiveData = [this](const char* buffer, int length) { controller_->Comms1ReceiveData(buffer, length); };
     port_.Comms1.OnReceiveError = [this](const char*, int) { controller_->Comms1ReceiveError(); };
-    connect(controller_.get(), &StandController::commsFailed, this, &TConferenceForm::ShowPortFailure);
+    connect(controller_.get(), &StandController::commsFailed, this, &TConferenceForm::showPortFailure);
     connect(controller_.get(), &StandController::diagnosticPanelsChanged, this, [this] {
         Panel1->setText(controller_->Panel1());
         Panel2->setText(controller_->Panel2());
@@ -61,10 +61,10 @@ void TConferenceForm::FormCreate()
 
     BasePanel = new QWidget(this);
     BasePanel->setObjectName(QStringLiteral("BasePanel"));
-    CreateStandControls();
-    CreateRightHandControls();
+    createStandControls();
+    createRightHandControls();
 
-    connect(&board_, &StandBoard::standChanged, this, &TConferenceForm::ShowStand);
+    connect(&board_, &StandBoard::standChanged, this, &TConferenceForm::showStand);
     connect(&board_, &StandBoard::layoutChanged, this, &TConferenceForm::LayoutControls);
     connect(&board_, &StandBoard::currentSpeakerChanged, CurrentSpeaker, &QLabel::setText);
     connect(&board_, &StandBoard::glassRaised, this, [this](int i) { stands_[static_cast<size_t>(i)].glass->raise(); });
@@ -83,14 +83,14 @@ void TConferenceForm::FormCreate()
     controller_->StartComms(true);
     prompterLink_.SetupPrompterLink();
     board_.SetStandHeights(true);
-    board_.PlaceGlassesOnColumns();
+    board_.placeGlassesOnColumns();
     for (int i = 0; i < StandCount; ++i)
-        ShowStand(i);
+        showStand(i);
 
     controller_->QueryTime().start();
 }
 
-void TConferenceForm::CreateStandControls()
+void TConferenceForm::createStandControls()
 {
     for (int i = 0; i < StandCount; ++i) {
         StandControls& s = stands_[static_cast<size_t>(i)];
@@ -114,8 +114,8 @@ void TConferenceForm::CreateStandControls()
             b->setAutoRaise(false);
             b->setFocusPolicy(Qt::NoFocus);
         }
-        connect(s.nudge_up, &QToolButton::clicked, this, [this, i] { controller_->NudgeUpBtnClick(i); });
-        connect(s.nudge_down, &QToolButton::clicked, this, [this, i] { controller_->NudgeDownBtnClick(i); });
+        connect(s.nudge_up, &QToolButton::clicked, this, [this, i] { controller_->nudgeUpBtnClick(i); });
+        connect(s.nudge_down, &QToolButton::clicked, this, [this, i] { controller_->nudgeDownBtnClick(i); });
 
         // Created last so that it lies over the head square and gets the mouse.
         s.glass = new GlassWidget(BasePanel);
@@ -123,12 +123,12 @@ void TConferenceForm::CreateStandControls()
         s.glass->onPress = [this, i](Qt::MouseButtons b, Qt::KeyboardModifiers m, bool dbl, int y) {
             board_.BeginGlassDrag(i, b, m, dbl, y);
         };
-        s.glass->onMove = [this, i](int y) { board_.GlassMouseMove(i, y); };
+        s.glass->onMove = [this, i](int y) { board_.glassMouseMove(i, y); };
         s.glass->onRelease = [this] { board_.EndGlassDrag(); };
     }
 }
 
-void TConferenceForm::CreateRightHandControls()
+void TConferenceForm::createRightHandControls()
 {
     auto label = [this](const char* name) {
         auto* l = new QLabel(BasePanel);
@@ -182,26 +182,26 @@ void TConferenceForm::CreateRightHandControls()
 
 QColor TConferenceForm::colour(StandColour role) const
 {
-    if (const std::optional<quint32> rgb = StandColourRgb(role))
+    if (const std::optional<quint32> rgb = standColourRgb(role))
         return QColor::fromRgb(*rgb);
     return palette().color(QPalette::Button);
 }
 
-void TConferenceForm::ShowStand(int i)
+void TConferenceForm::showStand(int i)
 {
     StandControls& s = stands_[static_cast<size_t>(i)];
-    const TStand& stand = board_.Stand(i);
-    const StandAppearance look = board_.Appearance(i);
-    const bool shown = board_.IsDisplayed(i);
+    const TStand& stand = board_.stand(i);
+    const StandAppearance look = board_.appearance(i);
+    const bool shown = board_.isDisplayed(i);
 
-    s.glass->setGeometry(board_.GlassRect(i));
-    s.position->setGeometry(board_.PositionRect(i));
-    s.column->setGeometry(board_.ColumnRect(i));
-    s.base->setGeometry(board_.BaseRect(i));
-    s.data->setGeometry(board_.DataRect(i));
-    s.level->setGeometry(board_.LevelRect(i));
-    s.nudge_up->setGeometry(board_.NudgeUpRect(i));
-    s.nudge_down->setGeometry(board_.NudgeDownRect(i));
+    s.glass->setGeometry(board_.glassRect(i));
+    s.position->setGeometry(board_.positionRect(i));
+    s.column->setGeometry(board_.columnRect(i));
+    s.base->setGeometry(board_.baseRect(i));
+    s.data->setGeometry(board_.dataRect(i));
+    s.level->setGeometry(board_.levelRect(i));
+    s.nudge_up->setGeometry(board_.nudgeUpRect(i));
+    s.nudge_down->setGeometry(board_.nudgeDownRect(i));
 
     s.data->setText(stand.data);
     s.level->setText(stand.level);
@@ -222,9 +222,9 @@ void TConferenceForm::ShowStand(int i)
 
 void TConferenceForm::LayoutControls()
 {
-    const RightHandLayout& l = board_.Layout();
+    const RightHandLayout& l = board_.layout();
     for (int i = 0; i < StandCount; ++i)
-        ShowStand(i);
+        showStand(i);
     ActualHeightLabel->move(l.actualHeightLabel);
     ActualHeightLabel->adjustSize();
     TargetHeightLabel->move(l.targetHeightLabel);
@@ -248,7 +248,7 @@ void TConferenceForm::LayoutControls()
     BasePanel->setGeometry(rect());
 }
 
-void TConferenceForm::ShowPortFailure(int portNumber, const QString& failure)
+void TConferenceForm::showPortFailure(int portNumber, const QString& failure)
 {
     QString text = data_.Messages[16] + u' ' + QString::number(portNumber);
     if (!failure.isEmpty())

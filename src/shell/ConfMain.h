@@ -52,13 +52,16 @@ public:
     QStringList showViewNotices() const;
     QString showViewControlUrl() const;
     // The small window with the show view's control address; Ctrl+U opens it.
-    void ShowViewAddressClick();
+    void showViewAddressClick();
 
     // SIGTERM or SIGINT. The first closes the window like its Close button, questions included,
     // for an operator at a log-out to answer. A later one, with nobody at the desk, ends the
     // program at once: open questions are cancelled, what is unsaved goes beside its own file,
     // and the configuration is written.
-    void TerminationSignal();
+    void terminationSignal();
+    // The session ends and the system may end the process as soon as this returns: what the
+    // unattended close keeps is kept before it returns, even while a close waits on a question.
+    void sessionEnd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,28 +81,28 @@ private:
     };
 
     void FormCreate();
-    void CreateStandControls();
-    void CreateRightHandControls();
+    void createStandControls();
+    void createRightHandControls();
     // Runs the close steps; an error from one of them leaves through here and stops the close.
     void FormCloseQuery();
     void ExitBtnClick();
     void AboutBtnClick();
     void HelpBtnClick();
-    void ShowHelpContext(int context);
-    void CreateRunScreen();
-    void CreateDatabaseScreen();
+    void showHelpContext(int context);
+    void createRunScreen();
+    void createDatabaseScreen();
     void SetupBtnClick();
-    void ApplySetup(const SetupSettings& settings, bool reopenPort);
-    void CreateShowControl();
-    void CreateShowView();
+    void applySetup(const SetupSettings& settings, bool reopenPort);
+    void createShowControl();
+    void createShowView();
 
     void ExecuteDatabaseTake(bool local) override;
     void ExecuteRunOrderTake() override;
     void DdeSend(const QString& text) override;
 
-    void ShowStand(int i);
+    void showStand(int i);
     void LayoutControls();
-    void ShowPortFailure(int portNumber, const QString& failure);
+    void showPortFailure(int portNumber, const QString& failure);
     QColor colour(StandColour role) const;
 
     bool terminationRequested_ = false;

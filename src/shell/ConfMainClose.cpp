@@ -28,9 +28,9 @@ void TConferenceForm::FormCloseQuery()
         closeRunOrder(data_, closeQuestions_);
     }
     data_.config.mainWindow = {y(), x()};
-    data_.runScreenLayout = runScreen_->Layout();
+    data_.runScreenLayout = runScreen_->windowLayout();
     data_.runScreenLayout.visible = RunOrderBtn->isChecked();
-    data_.databaseLayout = dataScreen_->Layout();
+    data_.databaseLayout = dataScreen_->windowLayout();
     data_.databaseLayout.visible = DatabaseBtn->isChecked();
     if (unattended_) {
         saveUnsavedWork(data_);
@@ -45,7 +45,7 @@ void TConferenceForm::FormCloseQuery()
     port_.StopComm();
 }
 
-void TConferenceForm::TerminationSignal()
+void TConferenceForm::terminationSignal()
 {
     if (closed_)
         return;
@@ -61,4 +61,21 @@ void TConferenceForm::TerminationSignal()
     ElevraApplication::cancelModalWindows();
     if (!closing_)
         close();
+}
+
+void TConferenceForm::sessionEnd()
+{
+    if (closed_)
+        return;
+    terminationRequested_ = true;
+    unattended_ = true;
+    closeQuestions_.setUnattended(true);
+    ElevraApplication::cancelModalWindows();
+    if (!closing_) {
+        close();
+        return;
+    }
+    // The close below this call goes on only once it returns, which may be too late; it then
+    // repeats these writes with the same content.
+    FormCloseQuery();
 }

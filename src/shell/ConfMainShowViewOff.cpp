@@ -1,7 +1,7 @@
 #include "shell/ConfMain.h"
 
 // A build without Qt's HTTP server (the Windows one) has no show view; the program says so once.
-void TConferenceForm::CreateShowView()
+void TConferenceForm::createShowView()
 {
     qWarning("The show view is not part of this build.");
 }

@@ -23,7 +23,7 @@ constexpr int WindowsVersion = 0;
 constexpr const char* UsbDevicesFolder = "/sys/bus/usb/devices";
 } // namespace
 
-void TConferenceForm::CreateRunScreen()
+void TConferenceForm::createRunScreen()
 {
     const RunOrderWindowStateLinks links{data_.runOrder, data_.Presets, data_.config, data_.paths.RunOrderFolder,
                                     *controller_, [this](int n) { return data_.Messages[n]; }, *this};
@@ -35,7 +35,7 @@ void TConferenceForm::CreateRunScreen()
             [this] { PrintRunOrder(data_.runOrder.RunOrderList, data_.Presets, runScreen_); });
 }
 
-void TConferenceForm::CreateDatabaseScreen()
+void TConferenceForm::createDatabaseScreen()
 {
     const DatabaseWindowStateLinks links{data_.Presets, data_.config, data_.paths.DatabaseFolder, *controller_,
                                     [this](int n) { return data_.Messages[n]; }, *this};
@@ -49,7 +49,7 @@ void TConferenceForm::CreateDatabaseScreen()
         if (runScreen_->isVisible())
             runScreen_->grid().viewport()->update();
     });
-    controller_->SetTakeHandler(this);
+    controller_->setTakeHandler(this);
 }
 
 void TConferenceForm::SetupBtnClick()
@@ -70,24 +70,24 @@ void TConferenceForm::SetupBtnClick()
                            },
                            WindowsVersion};
     setupScreen_ = new TSetupScreen(links, this);
-    connect(setupScreen_, &TSetupScreen::settingsAccepted, this, &TConferenceForm::ApplySetup);
+    connect(setupScreen_, &TSetupScreen::settingsAccepted, this, &TConferenceForm::applySetup);
     connect(setupScreen_, &QObject::destroyed, this, [this] {
         controller_->QueryTime().stop();
         controller_->QueryTime().start();
     });
 }
 
-void TConferenceForm::ApplySetup(const SetupSettings& settings, bool reopenPort)
+void TConferenceForm::applySetup(const SetupSettings& settings, bool reopenPort)
 {
     Configuration& c = data_.config;
     c.SerialHandControl = settings.SerialHandControl;
     if (reopenPort) {
-        controller_->StopComms();
+        controller_->stopComms();
         // The closed port's last notifications run first. The operator's input waits, so that
         // a second press of OK cannot reopen the port inside this one.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         c.ComPortNumber = settings.ComPortNumber;
-        controller_->SetComPortNumber(c.ComPortNumber);
+        controller_->setComPortNumber(c.ComPortNumber);
         controller_->StartComms(true);
     }
     c.StandsDisplayed = settings.StandsDisplayed;
@@ -97,12 +97,12 @@ void TConferenceForm::ApplySetup(const SetupSettings& settings, bool reopenPort)
     c.PrompterLinkEnabled = settings.PrompterLinkEnabled;
 }
 
-void TConferenceForm::CreateShowControl()
+void TConferenceForm::createShowControl()
 {
     const ShowControlLinks links{*controller_, dataScreen_->screen(), runScreen_->screen(),
                                  [this](const QString& name) { return FindSpeaker(data_.Presets, name); }};
     showControl_ = std::make_unique<ShowControl>(links);
-    showControlFailure_ = showControl_->Start(data_.config.ShowControl);
+    showControlFailure_ = showControl_->start(data_.config.ShowControl);
 }
 
 void TConferenceForm::ExecuteDatabaseTake(bool local)
@@ -139,12 +139,12 @@ void TConferenceForm::AboutBtnClick()
 
 void TConferenceForm::HelpBtnClick()
 {
-    ShowHelpContext(10);
+    showHelpContext(10);
 }
 
-void TConferenceForm::ShowHelpContext(int context)
+void TConferenceForm::showHelpContext(int context)
 {
     if (!help_)
-        help_ = new HelpWindow(data_.paths.ExeFolder + QStringLiteral("elevra.chm"), this);
-    help_->ShowHelpContext(context);
+        help_ = new HelpWindow(data_.paths.HelpFileName, this);
+    help_->showHelpContext(context);
 }

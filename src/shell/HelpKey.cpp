@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-int HelpContextOf(const QWidget* widget)
+int helpContextOf(const QWidget* widget)
 {
     for (; widget; widget = widget->parentWidget()) {
         const QVariant context = widget->property("helpContext");
@@ -27,7 +27,7 @@ bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event)
     QWidget* focused = qobject_cast<QWidget*>(watched);
     if (!focused)
         focused = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
-    const int context = HelpContextOf(focused);
+    const int context = helpContextOf(focused);
     if (context == 0)
         return QObject::eventFilter(watched, event);
     showContext_(context);

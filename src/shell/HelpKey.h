@@ -7,7 +7,7 @@ class QWidget;
 
 // The help context of a widget: its dynamic property "helpContext", or that of its nearest
 // ancestor that has one; 0 when none has.
-int HelpContextOf(const QWidget* widget);
+int helpContextOf(const QWidget* widget);
 
 // Installed on the application: F1 anywhere asks for the help context of the widget that has the
 // focus, or of the active window when no widget has it.

@@ -71,7 +71,7 @@ bool HelpWindow::openFile()
     return true;
 }
 
-bool HelpWindow::ShowHelpContext(int context)
+bool HelpWindow::showHelpContext(int context)
 {
     if (!openFile())
         return false;

@@ -30,7 +30,7 @@ public:
 
     // Shows the page of a help context. A missing or damaged file, or a context that the file
     // does not map, is told in a message box and leaves the window as it was.
-    bool ShowHelpContext(int context);
+    bool showHelpContext(int context);
 
     // The page on show, as a path inside the help file.
     QString currentPage() const;

@@ -1,15 +1,14 @@
 #include "shell/Paths.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace {
+
 QString withSlash(QString folder)
 {
     if (!folder.endsWith('/'))
         folder += '/';
     return folder;
 }
+
 } // namespace
 
 Paths Paths::forFolders(const QString& exeFolder, const QString& commonDataFolder)
@@ -22,24 +21,6 @@ Paths Paths::forFolders(const QString& exeFolder, const QString& commonDataFolde
     p.IniFileName = p.DataFolder + QStringLiteral("elevra.ini");
     p.MessageFileName = p.DataFolder + QStringLiteral("elevra.msg");
     p.DefaultDatabaseFileName = p.DataFolder + QStringLiteral("DBase0.db");
+    p.HelpFileName = p.ExeFolder + QStringLiteral(ELEVRA_HELP_FILE);
     return p;
-}
-
-QString commonAppDataFolder(const QString& searchPath)
-{
-    QStringList folders;
-    for (const QString& folder : searchPath.split(':', Qt::SkipEmptyParts))
-        if (QDir::isAbsolutePath(folder))
-            folders << folder;
-    if (folders.isEmpty())
-        folders = QStringList{QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
-    for (const QString& folder : folders)
-        if (QFileInfo(withSlash(folder) + QStringLiteral("Quillon/Vantora")).isDir())
-            return folder;
-    return folders.first();
-}
-
-QString commonAppDataFolder()
-{
-    return commonAppDataFolder(qEnvironmentVariable("XDG_DATA_DIRS"));
 }

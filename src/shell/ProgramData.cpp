@@ -5,7 +5,7 @@ void ProgramData::load()
     Messages.LoadMessages(paths.MessageFileName);
     config = RetrieveConfiguration(paths.IniFileName, paths.DefaultDatabaseFileName);
     RetrieveDatabase(Presets, config.DatabaseFileName);
-    runScreenLayout = RetrieveRunScreenLayout(paths.IniFileName);
-    runOrder.RunOrderList = RetrieveRunOrderList(paths.IniFileName);
-    databaseLayout = RetrieveDatabaseLayout(paths.IniFileName);
+    runScreenLayout = retrieveRunScreenLayout(paths.IniFileName);
+    runOrder.RunOrderList = retrieveRunOrderList(paths.IniFileName);
+    databaseLayout = retrieveDatabaseLayout(paths.IniFileName);
 }

@@ -11,11 +11,11 @@
 
 SingleInstance::~SingleInstance()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (held_ >= 0)
+        ::close(static_cast<int>(held_));
 }
 
-QString SingleInstance::lockFilePath()
+QString SingleInstance::lockName()
 {
     const RuntimeFolder folder = UserRuntimeFolder();
     if (!folder.error.empty())
@@ -27,7 +27,7 @@ bool SingleInstance::acquire()
 {
     // Without a lock file of this user's own there is no way to tell; starting beats refusing
     // to start, and a file that someone else put there must not keep this user from starting.
-    const QString path = lockFilePath();
+    const QString path = lockName();
     if (path.isEmpty())
         return true;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
@@ -42,6 +42,6 @@ bool SingleInstance::acquire()
         ::close(fd);
         return false;
     }
-    fd_ = fd;
+    held_ = fd;
     return true;
 }

@@ -2,8 +2,11 @@
 
 #include <QString>
 
-// Marks the one running instance with an exclusive lock on a file in the user's runtime
-// folder. The kernel drops the lock when the process ends, however it ends.
+#include <cstdint>
+
+// Marks the one running instance: on Linux with an exclusive lock on a file in the user's runtime
+// folder, on Windows with the named mutex "Elevra Control". The system drops either when the
+// process ends, however it ends.
 class SingleInstance {
 public:
     SingleInstance() = default;
@@ -11,11 +14,12 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // False when another instance holds the lock.
+    // False when another instance holds the mark.
     bool acquire();
 
-    static QString lockFilePath();
+    // The lock file's path on Linux, the mutex's name on Windows.
+    static QString lockName();
 
 private:
-    int fd_ = -1;
+    std::intptr_t held_ = -1;  // the lock file's descriptor, or the mutex's handle
 };

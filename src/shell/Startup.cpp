@@ -20,7 +20,7 @@ namespace {
 // The first required file that is missing, by its bare name, or an empty string.
 QString missingRequiredFile(const Paths& paths)
 {
-    const QString required[] = {paths.IniFileName, paths.ExeFolder + QStringLiteral("elevra.chm"), paths.MessageFileName};
+    const QString required[] = {paths.IniFileName, paths.HelpFileName, paths.MessageFileName};
     for (const QString& file : required)
         if (!QFileInfo(file).isFile())
             return QFileInfo(file).fileName();
@@ -80,7 +80,8 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         return 0;
     // From here a signal closes the main window like its Close button; a signal that arrived
     // since the check above is still waiting in the bridge and reaches this handler.
-    terminationSignals.setHandler([&mainWindow] { mainWindow.TerminationSignal(); });
+    terminationSignals.setHandler([&mainWindow] { mainWindow.terminationSignal(); });
+    terminationSignals.setEndHandler([&mainWindow] { mainWindow.sessionEnd(); });
     mainWindow.show();
     splash.close();
     if (!linkError.isEmpty())
@@ -89,7 +90,7 @@ int runProgram(ElevraApplication& app, const QString& exeFolder)
         qWarning("Show control is off: %s", qPrintable(failure));
         sayOnce(&mainWindow, QStringLiteral("Show control is off: ") + failure);
     }
-    if (const QString& notice = mainWindow.showControl().NetworkNotice(); !notice.isEmpty()) {
+    if (const QString& notice = mainWindow.showControl().networkNotice(); !notice.isEmpty()) {
         qWarning("%s", qPrintable(notice));
         sayOnce(&mainWindow, notice);
     }

@@ -7,7 +7,7 @@
 
 namespace {
 
-QString CurrentReason()
+QString currentReason()
 {
     try {
         if (const std::exception_ptr current = std::current_exception())
@@ -30,14 +30,14 @@ FailureLog::FailureLog()
 {
 }
 
-void FailureLog::Report(const QString& what)
+void FailureLog::report(const QString& what)
 {
     const qint64 now = clock_();
     if (lastLine_ && now - *lastLine_ < LineInterval) {
         ++unsaid_;
         return;
     }
-    QString line = QStringLiteral("Stand link: %1 failed: %2").arg(what, CurrentReason());
+    QString line = QStringLiteral("Stand link: %1 failed: %2").arg(what, currentReason());
     if (unsaid_ > 0)
         line += QStringLiteral(" (%1 more failures since the last line)").arg(unsaid_);
     qWarning("%s", qPrintable(line));

@@ -17,10 +17,10 @@ public:
     using Clock = std::function<qint64()>;
 
     FailureLog();
-    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    void setClock(Clock clock) { clock_ = std::move(clock); }
 
     // Called inside a catch block: `what` failed with the exception being handled.
-    void Report(const QString& what);
+    void report(const QString& what);
 
 private:
     Clock clock_;

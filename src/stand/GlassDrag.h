@@ -12,9 +12,9 @@ struct GlassDrag {
 
     // Only the left button alone starts a drag: no other button, no Shift, Ctrl or Alt,
     // not a double click.
-    static bool StartsDrag(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, bool doubleClick);
+    static bool startsDrag(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, bool doubleClick);
 
     // The glass top after moving the mouse from lastY to y, or none when that would put
     // the glass below height 0 or above 99.
-    static std::optional<int> MovedGlassTop(int glassTop, int lastY, int y);
+    static std::optional<int> movedGlassTop(int glassTop, int lastY, int y);
 };

@@ -1,6 +1,6 @@
 #include "stand/StandAppearance.h"
 
-std::optional<quint32> StandColourRgb(StandColour colour)
+std::optional<quint32> standColourRgb(StandColour colour)
 {
     switch (colour) {
     case StandColour::White:
@@ -17,7 +17,7 @@ std::optional<quint32> StandColourRgb(StandColour colour)
     return std::nullopt;
 }
 
-StandAppearance AppearanceFor(bool online)
+StandAppearance appearanceFor(bool online)
 {
     using C = StandColour;
     if (online)

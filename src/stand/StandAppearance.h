@@ -8,7 +8,7 @@
 enum class StandColour { White, Black, ButtonFace, Gray, Yellow };
 
 // 0xRRGGBB for the fixed colours; none for ButtonFace, which is the palette's button colour.
-std::optional<quint32> StandColourRgb(StandColour colour);
+std::optional<quint32> standColourRgb(StandColour colour);
 
 struct StandAppearance {
     bool enabled;                  // head square, column, base, both panels, both nudge buttons
@@ -23,4 +23,4 @@ struct StandAppearance {
 };
 
 // Online stands are drawn in black and yellow, silent ones greyed.
-StandAppearance AppearanceFor(bool online);
+StandAppearance appearanceFor(bool online);

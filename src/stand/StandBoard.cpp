@@ -8,7 +8,7 @@ using namespace StandLayout;
 
 namespace {
 
-bool IsStandIndex(int n)
+bool isStandIndex(int n)
 {
     return n >= 0 && n < StandCount;
 }
@@ -25,44 +25,44 @@ StandBoard::StandBoard(QObject* parent)
     }
 }
 
-QRect StandBoard::GlassRect(int i) const
+QRect StandBoard::glassRect(int i) const
 {
-    return QRect(GlassLeft(i), Stands[i].glassTop, SquareSize, SquareSize);
+    return QRect(glassLeft(i), Stands[i].glassTop, SquareSize, SquareSize);
 }
 
-QRect StandBoard::PositionRect(int i) const
+QRect StandBoard::positionRect(int i) const
 {
-    return QRect(GlassLeft(i), Stands[i].positionTop, SquareSize, SquareSize);
+    return QRect(glassLeft(i), Stands[i].positionTop, SquareSize, SquareSize);
 }
 
-QRect StandBoard::ColumnRect(int i) const
+QRect StandBoard::columnRect(int i) const
 {
-    return QRect(ColumnLeft(i), Stands[i].columnTop, ColumnWidth, Stands[i].columnHeight);
+    return QRect(columnLeft(i), Stands[i].columnTop, ColumnWidth, Stands[i].columnHeight);
 }
 
-QRect StandBoard::BaseRect(int i) const
+QRect StandBoard::baseRect(int i) const
 {
-    return QRect(BaseLeft(i), BaseTop, BaseWidth, BaseHeight);
+    return QRect(baseLeft(i), BaseTop, BaseWidth, BaseHeight);
 }
 
-QRect StandBoard::DataRect(int i) const
+QRect StandBoard::dataRect(int i) const
 {
-    return QRect(BaseLeft(i), DataTop, PanelWidth, PanelHeight);
+    return QRect(baseLeft(i), DataTop, PanelWidth, PanelHeight);
 }
 
-QRect StandBoard::LevelRect(int i) const
+QRect StandBoard::levelRect(int i) const
 {
-    return QRect(BaseLeft(i), LevelTop, PanelWidth, PanelHeight);
+    return QRect(baseLeft(i), LevelTop, PanelWidth, PanelHeight);
 }
 
-QRect StandBoard::NudgeUpRect(int i) const
+QRect StandBoard::nudgeUpRect(int i) const
 {
-    return QRect(NudgeLeft(i), NudgeUpTop, NudgeWidth, NudgeHeight);
+    return QRect(nudgeLeft(i), NudgeUpTop, NudgeWidth, NudgeHeight);
 }
 
-QRect StandBoard::NudgeDownRect(int i) const
+QRect StandBoard::nudgeDownRect(int i) const
 {
-    return QRect(NudgeLeft(i), NudgeDownTop, NudgeWidth, NudgeHeight);
+    return QRect(nudgeLeft(i), NudgeDownTop, NudgeWidth, NudgeHeight);
 }
 
 void StandBoard::SetStandsDisplayed(int count)
@@ -72,7 +72,7 @@ void StandBoard::SetStandsDisplayed(int count)
     emit layoutChanged();
 }
 
-void StandBoard::PlaceGlassesOnColumns()
+void StandBoard::placeGlassesOnColumns()
 {
     for (int i = 0; i < StandCount; ++i) {
         Stands[i].glassTop = Stands[i].columnTop - SquareSize;
@@ -80,7 +80,7 @@ void StandBoard::PlaceGlassesOnColumns()
     }
 }
 
-void StandBoard::PlaceColumn(TStand& stand, int height)
+void StandBoard::placeColumn(TStand& stand, int height)
 {
     stand.columnHeight = 2 * height;
     stand.columnTop = BaseTop - stand.columnHeight;
@@ -90,7 +90,7 @@ void StandBoard::PlaceColumn(TStand& stand, int height)
 void StandBoard::SetStandHeights(bool update_level)
 {
     for (int i = 0; i < standsDisplayed_ && i < StandCount; ++i) {
-        PlaceColumn(Stands[i], Stands[i].actual);
+        placeColumn(Stands[i], Stands[i].actual);
         if (update_level)
             Stands[i].data = QString::number(Stands[i].actual);
         emit standChanged(i);
@@ -99,17 +99,17 @@ void StandBoard::SetStandHeights(bool update_level)
 
 void StandBoard::SetTargetHeight(int n)
 {
-    if (!IsStandIndex(n))
+    if (!isStandIndex(n))
         return;
     TStand& stand = Stands[n];
     stand.level = QString::number(stand.target);
-    stand.glassTop = SquareTopAt(stand.target);
+    stand.glassTop = squareTopAt(stand.target);
     emit standChanged(n);
 }
 
 void StandBoard::SetStandOnline(int n)
 {
-    if (!IsStandIndex(n))
+    if (!isStandIndex(n))
         return;
     Stands[n].online = true;
     emit standChanged(n);
@@ -117,12 +117,12 @@ void StandBoard::SetStandOnline(int n)
 
 void StandBoard::SetStandOffline(int n)
 {
-    if (!IsStandIndex(n))
+    if (!isStandIndex(n))
         return;
     TStand& stand = Stands[n];
     stand.online = false;
     stand.actual = 0;
-    PlaceColumn(stand, 0);
+    placeColumn(stand, 0);
     stand.data = QStringLiteral("0");
     emit standChanged(n);
 }
@@ -130,7 +130,7 @@ void StandBoard::SetStandOffline(int n)
 void StandBoard::ClearTargets()
 {
     for (int i = 0; i < standsDisplayed_ && i < StandCount; ++i) {
-        Stands[i].glassTop = SquareTopAt(0);
+        Stands[i].glassTop = squareTopAt(0);
         Stands[i].level = QStringLiteral("0");
         emit standChanged(i);
     }
@@ -140,32 +140,32 @@ int StandBoard::ReadTargetHeight(int stand_number) const
 {
     if (stand_number < 1 || stand_number > StandCount)
         return 0;
-    return StandFrames::ParseHeightText(Stands[stand_number - 1].level);
+    return StandFrames::parseHeightText(Stands[stand_number - 1].level);
 }
 
-void StandBoard::SetActual(int n, int height)
+void StandBoard::setActual(int n, int height)
 {
-    if (IsStandIndex(n))
+    if (isStandIndex(n))
         Stands[n].actual = height;
 }
 
-void StandBoard::SetLevelText(int n, const QString& text)
+void StandBoard::setLevelText(int n, const QString& text)
 {
-    if (!IsStandIndex(n))
+    if (!isStandIndex(n))
         return;
     Stands[n].level = text;
     emit standChanged(n);
 }
 
-void StandBoard::SetDataText(int n, const QString& text)
+void StandBoard::setDataText(int n, const QString& text)
 {
-    if (!IsStandIndex(n))
+    if (!isStandIndex(n))
         return;
     Stands[n].data = text;
     emit standChanged(n);
 }
 
-void StandBoard::SetCurrentSpeaker(const QString& text)
+void StandBoard::setCurrentSpeaker(const QString& text)
 {
     currentSpeaker_ = text;
     emit currentSpeakerChanged(text);
@@ -174,10 +174,10 @@ void StandBoard::SetCurrentSpeaker(const QString& text)
 void StandBoard::BeginGlassDrag(int s, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, bool doubleClick,
                                 int y)
 {
-    if (!IsStandIndex(s))
+    if (!isStandIndex(s))
         return;
     emit glassRaised(s);
-    if (!GlassDrag::StartsDrag(buttons, modifiers, doubleClick))
+    if (!GlassDrag::startsDrag(buttons, modifiers, doubleClick))
         return;
     drag_.DragLastY = y;
     drag_.DragSkipMove = false;
@@ -187,7 +187,7 @@ void StandBoard::BeginGlassDrag(int s, Qt::MouseButtons buttons, Qt::KeyboardMod
     }
 }
 
-void StandBoard::GlassMouseMove(int s, int y)
+void StandBoard::glassMouseMove(int s, int y)
 {
     if (!drag_.Dragging)
         return;
@@ -201,13 +201,13 @@ void StandBoard::GlassMouseMove(int s, int y)
 
 void StandBoard::DragGlass(int s, int y)
 {
-    if (!IsStandIndex(s))
+    if (!isStandIndex(s))
         return;
-    const std::optional<int> top = GlassDrag::MovedGlassTop(Stands[s].glassTop, drag_.DragLastY, y);
+    const std::optional<int> top = GlassDrag::movedGlassTop(Stands[s].glassTop, drag_.DragLastY, y);
     if (!top)
         return;
     Stands[s].glassTop = *top;
-    Stands[s].level = QString::number(HeightAtSquareTop(*top));
+    Stands[s].level = QString::number(heightAtSquareTop(*top));
     drag_.DragSkipMove = true;
     emit standChanged(s);
 }

@@ -17,27 +17,27 @@ class StandBoard : public QObject {
 public:
     explicit StandBoard(QObject* parent = nullptr);
 
-    const TStand& Stand(int i) const { return Stands[i]; }
-    const TStands& AllStands() const { return Stands; }
+    const TStand& stand(int i) const { return Stands[i]; }
+    const TStands& allStands() const { return Stands; }
     int StandsDisplayed() const { return standsDisplayed_; }
-    bool IsDisplayed(int i) const { return i < standsDisplayed_; }
+    bool isDisplayed(int i) const { return i < standsDisplayed_; }
     const QString& CurrentSpeaker() const { return currentSpeaker_; }
-    const StandLayout::RightHandLayout& Layout() const { return layout_; }
-    StandAppearance Appearance(int i) const { return AppearanceFor(Stands[i].online); }
+    const StandLayout::RightHandLayout& layout() const { return layout_; }
+    StandAppearance appearance(int i) const { return appearanceFor(Stands[i].online); }
 
-    QRect GlassRect(int i) const;
-    QRect PositionRect(int i) const;
-    QRect ColumnRect(int i) const;
-    QRect BaseRect(int i) const;
-    QRect DataRect(int i) const;
-    QRect LevelRect(int i) const;
-    QRect NudgeUpRect(int i) const;
-    QRect NudgeDownRect(int i) const;
+    QRect glassRect(int i) const;
+    QRect positionRect(int i) const;
+    QRect columnRect(int i) const;
+    QRect baseRect(int i) const;
+    QRect dataRect(int i) const;
+    QRect levelRect(int i) const;
+    QRect nudgeUpRect(int i) const;
+    QRect nudgeDownRect(int i) const;
 
     // Shows the first count stands, hides the rest and lays out the right-hand controls.
     void SetStandsDisplayed(int count);
     // Start-up, after the first SetStandHeights: every glass sits on top of its column.
-    void PlaceGlassesOnColumns();
+    void placeGlassesOnColumns();
 
     void SetStandHeights(bool update_level);
     void SetTargetHeight(int n);
@@ -49,18 +49,18 @@ public:
     int ReadTargetHeight(int stand_number) const;
 
     // For the controller and the takes of the other windows.
-    void SetActual(int n, int height);
-    void StoreTarget(int n, int height) { Stands[n].target = height; }
-    void SetLevelText(int n, const QString& text);
-    void SetDataText(int n, const QString& text);
-    void SetCurrentSpeaker(const QString& text);
+    void setActual(int n, int height);
+    void storeTarget(int n, int height) { Stands[n].target = height; }
+    void setLevelText(int n, const QString& text);
+    void setDataText(int n, const QString& text);
+    void setCurrentSpeaker(const QString& text);
 
     // Glass mouse events; y is the mouse position within stand s's glass.
     void BeginGlassDrag(int s, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, bool doubleClick, int y);
-    void GlassMouseMove(int s, int y);
+    void glassMouseMove(int s, int y);
     void DragGlass(int s, int y);
     void EndGlassDrag();
-    const GlassDrag& Drag() const { return drag_; }
+    const GlassDrag& drag() const { return drag_; }
 
 signals:
     void standChanged(int index);
@@ -70,7 +70,7 @@ signals:
     void draggingChanged(bool dragging);  // vertical sizing cursor while true
 
 private:
-    void PlaceColumn(TStand& stand, int height);
+    void placeColumn(TStand& stand, int height);
 
     TStands Stands;
     int standsDisplayed_ = StandCount;

@@ -15,8 +15,8 @@ StandController::StandController(StandBoard& board, StandPort& port, QObject* pa
     queryTime_.setInterval(QueryInterval);
     connect(&queryTime_, &QTimer::timeout, this, &StandController::QueryTimeTimer);
     retryTime_.setInterval(RetryInterval);
-    connect(&retryTime_, &QTimer::timeout, this, &StandController::RetryTimeTimer);
-    port_.OnHangup = [this] { Comms1Hangup(); };
+    connect(&retryTime_, &QTimer::timeout, this, &StandController::retryTimeTimer);
+    port_.OnHangup = [this] { comms1Hangup(); };
 }
 
 StandController::~StandController()
@@ -24,7 +24,7 @@ StandController::~StandController()
     port_.OnHangup = nullptr;
 }
 
-void StandController::SetCommsOpen(bool open)
+void StandController::setCommsOpen(bool open)
 {
     const bool changed = open != commsOpen_;
     commsOpen_ = open;
@@ -37,7 +37,7 @@ QString StandController::PortName() const
     return QStringLiteral("COM") + QString::number(comPortNumber_);
 }
 
-StandPort::Opened StandController::OpenPort()
+StandPort::Opened StandController::openPort()
 {
     return port_.StartComm(PortName(), BaudRate, DataBits, ReadTimeout);
 }
@@ -47,24 +47,24 @@ void StandController::StartComms(bool p_message)
     retryTime_.stop();
     // A failure raised while opening leaves CommsOpen as it was.
     try {
-        const StandPort::Opened port = OpenPort();
-        SetCommsOpen(port.opened);
+        const StandPort::Opened port = openPort();
+        setCommsOpen(port.opened);
         if (!port.opened && p_message)
             emit commsFailed(comPortNumber_, port.failure);
     } catch (...) {
-        failures_.Report(QStringLiteral("opening ") + PortName());
+        failures_.report(QStringLiteral("opening ") + PortName());
     }
 }
 
-void StandController::StopComms()
+void StandController::stopComms()
 {
     retryTime_.stop();
     try {
         port_.StopComm();
     } catch (...) {
-        failures_.Report(QStringLiteral("closing ") + PortName());
+        failures_.report(QStringLiteral("closing ") + PortName());
     }
-    SetCommsOpen(false);
+    setCommsOpen(false);
 }
 
 void StandController::Comms1ReceiveError()
@@ -72,33 +72,33 @@ void StandController::Comms1ReceiveError()
     try {
         port_.StopComm();
         QCoreApplication::processEvents();
-        const StandPort::Opened port = OpenPort();
-        SetCommsOpen(port.opened);
+        const StandPort::Opened port = openPort();
+        setCommsOpen(port.opened);
         if (!port.opened)
             emit commsFailed(comPortNumber_, port.failure);
     } catch (...) {
-        failures_.Report(QStringLiteral("reopening %1 after a line error").arg(PortName()));
+        failures_.report(QStringLiteral("reopening %1 after a line error").arg(PortName()));
     }
 }
 
-void StandController::Comms1Hangup()
+void StandController::comms1Hangup()
 {
     // Giving the device back at once lets a replugged adapter come back under its old name.
-    StopComms();
+    stopComms();
     retryTime_.start();
 }
 
-void StandController::RetryTimeTimer()
+void StandController::retryTimeTimer()
 {
     try {
-        if (!OpenPort().opened)
+        if (!openPort().opened)
             return;
     } catch (...) {
-        failures_.Report(QStringLiteral("reopening %1 after a hang-up").arg(PortName()));
+        failures_.report(QStringLiteral("reopening %1 after a hang-up").arg(PortName()));
         return;
     }
     retryTime_.stop();
-    SetCommsOpen(true);
+    setCommsOpen(true);
     // Poll now rather than at the next tick, up to 500 ms later.
     RunLinkCycle();
 }
@@ -123,7 +123,7 @@ void StandController::Comms1ReceiveData(const char* buffer, int)
             RunLinkCycle();
         }
     } catch (...) {
-        failures_.Report(QStringLiteral("handling the data received on ") + PortName());
+        failures_.report(QStringLiteral("handling the data received on ") + PortName());
     }
 }
 
@@ -141,13 +141,13 @@ void StandController::RunLinkCycle()
         awaitingReply_ = false;
         if (pendingCommand_ >= pcNudgeUp && pendingCommand_ <= pcRunOrderTake) {
             const quint8 command = pendingCommand_;
-            ExecutePendingCommand();
+            executePendingCommand();
             pendingCommand_ = pcNone;
             emit commandCarriedOut(command);
         } else {
             awaitingReply_ = true;
             NextPollStand();
-            Write(StandFrames::PollFrame(pollStand_ + 1));
+            write(StandFrames::pollFrame(pollStand_ + 1));
         }
     } else {
         NextPollStand();
@@ -157,7 +157,7 @@ void StandController::RunLinkCycle()
     queryTime_.start();
 }
 
-void StandController::ExecutePendingCommand()
+void StandController::executePendingCommand()
 {
     switch (pendingCommand_) {
     case pcNudgeUp:
@@ -172,7 +172,7 @@ void StandController::ExecutePendingCommand()
     case pcTake:
         for (int i = 0; i < board_.StandsDisplayed(); ++i)
             SendHeightCommand(i);
-        board_.SetCurrentSpeaker(QString());
+        board_.setCurrentSpeaker(QString());
         break;
     case pcAbort:
         SendCommandToAll(QLatin1Char('X'));
@@ -203,41 +203,41 @@ void StandController::NextPollStand()
 void StandController::ProcessReply()
 {
     const TCommData& reply = parser_.Reply();
-    const int height = StandFrames::DecodeHeight(reply.data, scaleFactor_);
+    const int height = StandFrames::decodeHeight(reply.data, scaleFactor_);
     if (reply.address < StandCount) {
         const int n = reply.address;
         queryTime_.stop();
-        board_.SetActual(n, height);
-        if (!board_.Stand(n).online) {
+        board_.setActual(n, height);
+        if (!board_.stand(n).online) {
             board_.SetStandOnline(n);
-            board_.StoreTarget(n, height);
+            board_.storeTarget(n, height);
             board_.SetTargetHeight(n);
         }
     }
     board_.SetStandHeights(true);
 }
 
-void StandController::Nudge(int step)
+void StandController::nudge(int step)
 {
     const int s = nudgeStand_;
     if (s < 0 || s >= StandCount)
         return;
-    const int target = board_.Stand(s).actual + step;
+    const int target = board_.stand(s).actual + step;
     if (target < 0 || target > 99)
         return;
-    board_.StoreTarget(s, target);
+    board_.storeTarget(s, target);
     board_.SetTargetHeight(s);
     SendHeightCommand(s);
 }
 
 void StandController::ExecuteNudgeUp()
 {
-    Nudge(+1);
+    nudge(+1);
 }
 
 void StandController::ExecuteNudgeDown()
 {
-    Nudge(-1);
+    nudge(-1);
 }
 
 void StandController::TakeBtnClick()
@@ -252,7 +252,7 @@ void StandController::HomeBtnClick()
         return;
     pendingCommand_ = pcHome;
     board_.ClearTargets();
-    board_.SetCurrentSpeaker(QString());
+    board_.setCurrentSpeaker(QString());
 }
 
 void StandController::AbortBtnClick()
@@ -261,37 +261,37 @@ void StandController::AbortBtnClick()
         pendingCommand_ = pcAbort;
 }
 
-void StandController::NudgeUpBtnClick(int stand)
+void StandController::nudgeUpBtnClick(int stand)
 {
     nudgeStand_ = stand;
     pendingCommand_ = pcNudgeUp;
 }
 
-void StandController::NudgeDownBtnClick(int stand)
+void StandController::nudgeDownBtnClick(int stand)
 {
     nudgeStand_ = stand;
     pendingCommand_ = pcNudgeDown;
 }
 
-void StandController::TakeHeights(const StandHeights& heights, const QString& speaker, TakeShows shows)
+void StandController::takeHeights(const StandHeights& heights, const QString& speaker, TakeShows shows)
 {
     for (int n = 0; n < board_.StandsDisplayed() && n < StandCount; ++n) {
         const int height = heights[static_cast<size_t>(n)];
         if (shows == TakeShows::TargetsAndData)
-            SetDataText(n, QString::number(height));
-        StoreTarget(n, height);
+            setDataText(n, QString::number(height));
+        storeTarget(n, height);
         SetTargetHeight(n);
         SendHeightCommand(n);
     }
-    SetCurrentSpeaker(speaker);
+    setCurrentSpeaker(speaker);
 }
 
 void StandController::SendHeightCommand(int n)
 {
     if (n < 0 || n >= StandCount)
         return;
-    const QString frame = StandFrames::HeightFrame(n + 1, board_.ReadTargetHeight(n + 1), scaleFactor_);
-    Write(frame);
+    const QString frame = StandFrames::heightFrame(n + 1, board_.ReadTargetHeight(n + 1), scaleFactor_);
+    write(frame);
     if (n == 0) {
         panel1_ = frame;
         emit diagnosticPanelsChanged();
@@ -303,10 +303,10 @@ void StandController::SendCommandToAll(QChar letter)
     if (!commsOpen_)
         return;
     for (int i = 1; i <= board_.StandsDisplayed(); ++i)
-        Write(StandFrames::CommandFrame(i, letter));
+        write(StandFrames::commandFrame(i, letter));
 }
 
-void StandController::Write(const QString& frame)
+void StandController::write(const QString& frame)
 {
-    port_.WriteCommData(StandFrames::ToWire(frame));
+    port_.WriteCommData(StandFrames::toWire(frame));
 }

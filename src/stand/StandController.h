@@ -42,29 +42,29 @@ public:
     StandController(StandBoard& board, StandPort& port, QObject* parent = nullptr);
     ~StandController() override;
 
-    void SetTakeHandler(TakeHandler* handler) { takes_ = handler; }
-    void SetScaleFactor(int value) { scaleFactor_ = value; }
+    void setTakeHandler(TakeHandler* handler) { takes_ = handler; }
+    void setScaleFactor(int value) { scaleFactor_ = value; }
     int ScaleFactor() const { return scaleFactor_; }
-    void SetComPortNumber(int value) { comPortNumber_ = value; }
+    void setComPortNumber(int value) { comPortNumber_ = value; }
     int ComPortNumber() const { return comPortNumber_; }
 
-    StandBoard& Board() { return board_; }
-    const StandBoard& Board() const { return board_; }
+    StandBoard& board() { return board_; }
+    const StandBoard& board() const { return board_; }
 
     bool CommsOpen() const { return commsOpen_; }
     quint8 PendingCommand() const { return pendingCommand_; }
     // Values above pcRunOrderTake are kept but treated as pcNone.
-    void SetPendingCommand(quint8 command) { pendingCommand_ = command; }
+    void setPendingCommand(quint8 command) { pendingCommand_ = command; }
     int NudgeStand() const { return nudgeStand_; }
     quint8 PollStand() const { return pollStand_; }
     bool AwaitingReply() const { return awaitingReply_; }
     // Created disabled; the owner starts it as the last step of its start-up.
     QTimer& QueryTime() { return queryTime_; }
-    const ReplyParser& Parser() const { return parser_; }
+    const ReplyParser& parser() const { return parser_; }
     // Runs while a port that hung up is being tried again.
-    const QTimer& RetryTime() const { return retryTime_; }
+    const QTimer& retryTime() const { return retryTime_; }
     // Where the failures that the cycle swallows are said.
-    FailureLog& Failures() { return failures_; }
+    FailureLog& failures() { return failures_; }
 
     // Hidden diagnostic panels: the last frame sent to stand 1, the last received block,
     // the last received block that began with "=".
@@ -77,14 +77,14 @@ public:
     // Closes the port before a change of port. The retries after a hang-up end first, so none
     // reopens the old port before StartComms opens the new one; the link counts as closed, so
     // a pending command waits for the new port instead of going to the closed one.
-    void StopComms();
+    void stopComms();
     // buffer holds the received bytes followed by one 0 byte; bufferLength is not needed.
     void Comms1ReceiveData(const char* buffer, int bufferLength);
     void Comms1ReceiveError();
     // The open line has gone: the port is closed at once and tried again every
     // RetryInterval, silently; the first cycle runs as soon as it opens.
-    void Comms1Hangup();
-    void RetryTimeTimer();
+    void comms1Hangup();
+    void retryTimeTimer();
 
     void QueryTimeTimer();
     void RunLinkCycle();
@@ -96,21 +96,21 @@ public:
     void TakeBtnClick();
     void HomeBtnClick();
     void AbortBtnClick();
-    void NudgeUpBtnClick(int stand);
-    void NudgeDownBtnClick(int stand);
+    void nudgeUpBtnClick(int stand);
+    void nudgeDownBtnClick(int stand);
 
     // What the takes of the other windows use, inside the cycle.
-    void StoreTarget(int n, int height) { board_.StoreTarget(n, height); }
+    void storeTarget(int n, int height) { board_.storeTarget(n, height); }
     void SetTargetHeight(int n) { board_.SetTargetHeight(n); }
     void SendHeightCommand(int n);
-    void SetCurrentSpeaker(const QString& text) { board_.SetCurrentSpeaker(text); }
-    void SetDataText(int n, const QString& text) { board_.SetDataText(n, text); }
+    void setCurrentSpeaker(const QString& text) { board_.setCurrentSpeaker(text); }
+    void setDataText(int n, const QString& text) { board_.setDataText(n, text); }
 
     // What a take shows besides the targets: the run order shows the heights in the data panels too.
     enum class TakeShows { Targets, TargetsAndData };
     // The take of the database and run order windows: for each displayed stand in ascending order
     // the target is stored, shown and sent; then the current speaker panel shows `speaker`.
-    void TakeHeights(const StandHeights& heights, const QString& speaker, TakeShows shows = TakeShows::Targets);
+    void takeHeights(const StandHeights& heights, const QString& speaker, TakeShows shows = TakeShows::Targets);
 
     void SendCommandToAll(QChar letter);
 
@@ -123,12 +123,12 @@ signals:
     void commandCarriedOut(quint8 command);
 
 private:
-    StandPort::Opened OpenPort();
+    StandPort::Opened openPort();
     QString PortName() const;
-    void SetCommsOpen(bool open);
-    void Write(const QString& frame);
-    void ExecutePendingCommand();
-    void Nudge(int step);
+    void setCommsOpen(bool open);
+    void write(const QString& frame);
+    void executePendingCommand();
+    void nudge(int step);
 
     StandBoard& board_;
     StandPort& port_;

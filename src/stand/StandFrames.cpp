@@ -8,18 +8,18 @@ namespace StandFrames {
 
 namespace {
 
-QString Finish(QString body)
+QString finish(QString body)
 {
     AppendChecksum(body);
     return QLatin1Char('*') + body + QLatin1String("\r\n");
 }
 
-QString Hex4(qint64 value)
+QString hex4(qint64 value)
 {
     return QString::number(value, 16).toUpper().rightJustified(4, QLatin1Char('0'));
 }
 
-bool IsHexDigit(QChar c)
+bool isHexDigit(QChar c)
 {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
         || (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
@@ -36,29 +36,29 @@ void AppendChecksum(QString& s)
     s += QString::number(sum & 0xFF, 16).toUpper().rightJustified(2, QLatin1Char('0'));
 }
 
-QString HeightFrame(int standNumber, int height, int scaleFactor)
+QString heightFrame(int standNumber, int height, int scaleFactor)
 {
     // A fifth hex digit would shift the checksum and CR LF out of place on the wire.
     const qint64 value = std::clamp<qint64>(qint64(height) * scaleFactor, 0, MaxHeightValue);
-    return Finish(QString::number(standNumber) + QLatin1Char('A') + Hex4(value));
+    return finish(QString::number(standNumber) + QLatin1Char('A') + hex4(value));
 }
 
-QString CommandFrame(int standNumber, QChar letter)
+QString commandFrame(int standNumber, QChar letter)
 {
-    return Finish(QString::number(standNumber) + letter + QLatin1String("0000"));
+    return finish(QString::number(standNumber) + letter + QLatin1String("0000"));
 }
 
-QString PollFrame(int standNumber)
+QString pollFrame(int standNumber)
 {
-    return Finish(QString::number(standNumber) + QLatin1String("Q1234"));
+    return finish(QString::number(standNumber) + QLatin1String("Q1234"));
 }
 
-QByteArray ToWire(const QString& frame)
+QByteArray toWire(const QString& frame)
 {
     return frame.toLatin1();
 }
 
-int ParseHeightText(const QString& text)
+int parseHeightText(const QString& text)
 {
     QString number = text;
     RemoveLeadingSpaces(number);
@@ -79,12 +79,12 @@ int ParseHeightText(const QString& text)
     return ok ? value : 0;
 }
 
-int DecodeHeight(const QString& data, int scaleFactor)
+int decodeHeight(const QString& data, int scaleFactor)
 {
     // No scale means no way to convert; report the bottom rather than divide by zero.
     if (scaleFactor < 1)
         return 0;
-    if (data.isEmpty() || !std::all_of(data.begin(), data.end(), IsHexDigit))
+    if (data.isEmpty() || !std::all_of(data.begin(), data.end(), isHexDigit))
         return 0;
 
     qint64 value = data.toLongLong(nullptr, 16);

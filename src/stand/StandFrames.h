@@ -15,22 +15,22 @@ inline constexpr int MaxHeightValue = 0xFFFF;
 void AppendChecksum(QString& s);
 
 // "A" frame for stand number 1..8; height × scaleFactor, kept within 0..FFFF.
-QString HeightFrame(int standNumber, int height, int scaleFactor);
+QString heightFrame(int standNumber, int height, int scaleFactor);
 
 // Frame with the argument "0000" ("L" home, "X" abort).
-QString CommandFrame(int standNumber, QChar letter);
+QString commandFrame(int standNumber, QChar letter);
 
 // "Q" poll frame.
-QString PollFrame(int standNumber);
+QString pollFrame(int standNumber);
 
 // The 8-bit bytes handed to the port.
-QByteArray ToWire(const QString& frame);
+QByteArray toWire(const QString& frame);
 
 // A height typed or shown in a panel: blanks (U+0020 only) trimmed at both ends,
 // 0 when the rest is not a decimal integer.
-int ParseHeightText(const QString& text);
+int parseHeightText(const QString& text);
 
 // Height 0..99 from the four hex characters of a reply.
-int DecodeHeight(const QString& data, int scaleFactor);
+int decodeHeight(const QString& data, int scaleFactor);
 
 } // namespace StandFrames

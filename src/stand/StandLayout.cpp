@@ -9,7 +9,7 @@ RightHandLayout LayoutControls(int standsDisplayed)
     constexpr int CommandWidth = 60;
 
     RightHandLayout l;
-    l.x = GlassLeft(0) + SquareSize + (standsDisplayed - 1) * StandPitch + 24;
+    l.x = glassLeft(0) + SquareSize + (standsDisplayed - 1) * StandPitch + 24;
     l.actualHeightLabel = QPoint(l.x, 268);
     l.targetHeightLabel = QPoint(l.x, 300);
     l.currentSpeaker = QRect(l.x + 8, 32, 185, 28);

@@ -30,16 +30,16 @@ inline constexpr int NudgeHeight = 16;
 inline constexpr int DefinitionGlassTop = 104;
 inline constexpr int DefinitionPositionTop = 144;
 
-constexpr int BaseLeft(int i) { return 8 + StandPitch * i; }
-constexpr int ColumnLeft(int i) { return BaseLeft(i) + (BaseWidth - ColumnWidth) / 2; }
-constexpr int GlassLeft(int i) { return ColumnLeft(i) - (SquareSize - ColumnWidth) / 2; }
-constexpr int NudgeLeft(int i) { return 14 + StandPitch * i; }
+constexpr int baseLeft(int i) { return 8 + StandPitch * i; }
+constexpr int columnLeft(int i) { return baseLeft(i) + (BaseWidth - ColumnWidth) / 2; }
+constexpr int glassLeft(int i) { return columnLeft(i) - (SquareSize - ColumnWidth) / 2; }
+constexpr int nudgeLeft(int i) { return 14 + StandPitch * i; }
 
 // Top of a square (glass or head) standing at the given height.
-constexpr int SquareTopAt(int height) { return BaseTop - 2 * height - SquareSize; }
+constexpr int squareTopAt(int height) { return BaseTop - 2 * height - SquareSize; }
 
 // Height a glass at this top stands for (truncating, as the level panel shows it).
-constexpr int HeightAtSquareTop(int top) { return (BaseTop - top - SquareSize) / 2; }
+constexpr int heightAtSquareTop(int top) { return (BaseTop - top - SquareSize) / 2; }
 
 // The controls right of the stands, placed after the last displayed one.
 // Labels size themselves, so they carry only a position.

@@ -1,7 +1,7 @@
 #pragma once
 
 // The takes of the database and run order windows, called from inside the link cycle. Each
-// carries out StandController::TakeHeights with the heights of the speaker it takes.
+// carries out StandController::takeHeights with the heights of the speaker it takes.
 class TakeHandler {
 public:
     virtual ~TakeHandler() = default;

@@ -16,13 +16,13 @@ namespace {
 // What a client may send in one message: a command or its token, nothing large.
 constexpr quint64 MaxIncoming = 4096;
 
-QString UrlHost(const QHostAddress& address)
+QString urlHost(const QHostAddress& address)
 {
     return address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']' : address.toString();
 }
 
 // The address that others reach this machine under, for a server that listens on every one.
-QHostAddress ReachableAddress(const QHostAddress& listening)
+QHostAddress reachableAddress(const QHostAddress& listening)
 {
     if (listening != QHostAddress::AnyIPv4 && listening != QHostAddress::AnyIPv6 && listening != QHostAddress::Any)
         return listening;
@@ -32,7 +32,7 @@ QHostAddress ReachableAddress(const QHostAddress& listening)
     return QHostAddress(QHostAddress::LocalHost);
 }
 
-QByteArray Json(const QJsonObject& object)
+QByteArray json(const QJsonObject& object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -54,14 +54,14 @@ ShowView::ShowView(const ShowViewLinks& links, QObject* parent) : QObject(parent
     clock_.start();
     rebuildTime_.setSingleShot(true);
     rebuildTime_.setInterval(0);
-    connect(&rebuildTime_, &QTimer::timeout, this, &ShowView::Rebuild);
+    connect(&rebuildTime_, &QTimer::timeout, this, &ShowView::rebuild);
     paceTime_.setSingleShot(true);
     paceTime_.setTimerType(Qt::PreciseTimer);
-    connect(&paceTime_, &QTimer::timeout, this, &ShowView::SendDue);
+    connect(&paceTime_, &QTimer::timeout, this, &ShowView::sendDue);
     pingTime_.setInterval(PingInterval);
-    connect(&pingTime_, &QTimer::timeout, this, &ShowView::Ping);
+    connect(&pingTime_, &QTimer::timeout, this, &ShowView::ping);
     checkTime_.setInterval(CheckInterval);
-    connect(&checkTime_, &QTimer::timeout, this, &ShowView::Rebuild);
+    connect(&checkTime_, &QTimer::timeout, this, &ShowView::rebuild);
 }
 
 ShowView::~ShowView()
@@ -70,7 +70,7 @@ ShowView::~ShowView()
         client->socket->abort();
 }
 
-QString ShowView::Start(const ShowViewSettings& settings, const std::filesystem::path& tokenFolder)
+QString ShowView::start(const ShowViewSettings& settings, const std::filesystem::path& tokenFolder)
 {
     if (!settings.Enabled)
         return {};
@@ -86,39 +86,39 @@ QString ShowView::Start(const ShowViewSettings& settings, const std::filesystem:
     port_ = tcp->serverPort();
     http_ = std::make_unique<ViewHttpServer>(*this);
     http_->bind(tcp.release());
-    connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &ShowView::AcceptClients);
-    urlHost_ = UrlHost(ReachableAddress(address));
+    connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &ShowView::acceptClients);
+    urlHost_ = urlHost(reachableAddress(address));
 
-    const TokenFileResult token = LoadOrMakeToken(tokenFolder);
+    const TokenFileResult token = loadOrMakeToken(tokenFolder);
     if (token.token.empty())
         notices_ << QStringLiteral("The show view is served without control: %1").arg(QString::fromStdString(token.reason));
     token_ = QString::fromStdString(token.token);
     gate_ = std::make_unique<TokenGate>(token_.toLatin1());
     if (!address.isLoopback())
         notices_ << QStringLiteral("The show can be seen from the network at %1 and, with the token, driven from there.")
-                        .arg(ViewUrl());
+                        .arg(viewUrl());
 
     connect(&state_, &ShowViewState::changed, &rebuildTime_, qOverload<>(&QTimer::start));
-    Rebuild();
+    rebuild();
     return {};
 }
 
-QString ShowView::ViewUrl() const
+QString ShowView::viewUrl() const
 {
-    return Listening() ? QStringLiteral("http://%1:%2/").arg(urlHost_).arg(port_) : QString();
+    return listening() ? QStringLiteral("http://%1:%2/").arg(urlHost_).arg(port_) : QString();
 }
 
-QString ShowView::ControlUrl() const
+QString ShowView::controlUrl() const
 {
-    return Listening() && !token_.isEmpty() ? ViewUrl() + QStringLiteral("?token=") + token_ : QString();
+    return listening() && !token_.isEmpty() ? viewUrl() + QStringLiteral("?token=") + token_ : QString();
 }
 
-int ShowView::ControllingClients() const
+int ShowView::controllingClients() const
 {
     return int(std::count_if(clients_.begin(), clients_.end(), [](const auto& c) { return c->control; }));
 }
 
-bool ShowView::HostAllowed(const QByteArray& host) const
+bool ShowView::hostAllowed(const QByteArray& host) const
 {
     // The name part of "name:port" or "[v6]:port".
     QString name = QString::fromLatin1(host).trimmed().toLower();
@@ -138,46 +138,46 @@ bool ShowView::HostAllowed(const QByteArray& host) const
     return !machine.isEmpty() && (name == machine || name == machine + QStringLiteral(".local"));
 }
 
-bool ShowView::WebSocketAllowed(const QByteArray& host, const QByteArray& origin) const
+bool ShowView::webSocketAllowed(const QByteArray& host, const QByteArray& origin) const
 {
-    return HostAllowed(host) && origin.compare("http://" + host, Qt::CaseInsensitive) == 0;
+    return hostAllowed(host) && origin.compare("http://" + host, Qt::CaseInsensitive) == 0;
 }
 
-ShowView::CommandAnswer ShowView::HeaderCommand(const QHostAddress& from, const QByteArray& authorization,
+ShowView::CommandAnswer ShowView::headerCommand(const QHostAddress& from, const QByteArray& authorization,
                                                 const QByteArray& body)
 {
     if (token_.isEmpty())
-        return {403, Json({{"ok", false}, {"reason", "control is off"}})};
+        return {403, json({{"ok", false}, {"reason", "control is off"}})};
     const QByteArray token = authorization.startsWith("Bearer ") ? authorization.mid(7).trimmed() : QByteArray();
-    switch (gate_->Check(from.toString(), token, clock_.elapsed())) {
+    switch (gate_->check(from.toString(), token, clock_.elapsed())) {
     case TokenGate::Verdict::Wait: {
-        const qint64 wait = gate_->WaitLeft(from.toString(), clock_.elapsed());
-        return {429, Json({{"ok", false}, {"reason", "too many wrong tokens: wait"}, {"waitMs", wait}}), wait};
+        const qint64 wait = gate_->waitLeft(from.toString(), clock_.elapsed());
+        return {429, json({{"ok", false}, {"reason", "too many wrong tokens: wait"}, {"waitMs", wait}}), wait};
     }
     case TokenGate::Verdict::Wrong:
-        return {403, Json({{"ok", false}, {"reason", "wrong token"}})};
+        return {403, json({{"ok", false}, {"reason", "wrong token"}})};
     case TokenGate::Verdict::Accepted:
         break;
     }
     const QJsonDocument document = body.size() <= qsizetype(MaxIncoming) ? QJsonDocument::fromJson(body) : QJsonDocument();
     if (!document.isObject())
-        return {400, Json({{"ok", false}, {"reason", "a JSON object with the command is expected"}})};
-    const ShowViewState::Result result = state_.CarryOut(document.object());
-    return {200, Json({{"ok", result.ok}, {"reason", result.reason}})};
+        return {400, json({{"ok", false}, {"reason", "a JSON object with the command is expected"}})};
+    const ShowViewState::Result result = state_.carryOut(document.object());
+    return {200, json({{"ok", result.ok}, {"reason", result.reason}})};
 }
 
-void ShowView::AcceptClients()
+void ShowView::acceptClients()
 {
     while (std::unique_ptr<QWebSocket> socket = http_->nextPendingWebSocketConnection())
-        Accept(std::move(socket));
+        accept(std::move(socket));
 }
 
-void ShowView::Accept(std::unique_ptr<QWebSocket> socket)
+void ShowView::accept(std::unique_ptr<QWebSocket> socket)
 {
     if (auto* tcp = http_->servers().isEmpty() ? nullptr : qobject_cast<ViewTcpServer*>(http_->servers().first()))
-        tcp->MarkWebSocket(socket->peerAddress(), socket->peerPort());
+        tcp->markWebSocket(socket->peerAddress(), socket->peerPort());
     // Checked again here, whatever the HTTP server asked before it handed the socket over.
-    const QString refusal = !WebSocketAllowed(socket->request().rawHeader("Host"), socket->origin().toLatin1())
+    const QString refusal = !webSocketAllowed(socket->request().rawHeader("Host"), socket->origin().toLatin1())
                                 ? QStringLiteral("origin refused")
                             : clients_.size() >= size_t(MaxClients) ? QStringLiteral("too many clients")
                                                                     : QString();
@@ -197,59 +197,59 @@ void ShowView::Accept(std::unique_ptr<QWebSocket> socket)
     QWebSocket* raw = socket.get();
     client->socket = std::move(socket);
     connect(raw, &QWebSocket::textMessageReceived, this, [this, raw](const QString& text) {
-        if (Client* c = Find(raw))
-            Receive(c, text);
+        if (Client* c = find(raw))
+            receive(c, text);
     });
     connect(raw, &QWebSocket::pong, this, [this, raw] {
-        if (Client* c = Find(raw))
+        if (Client* c = find(raw))
             c->answeredAt = clock_.elapsed();
     });
     connect(raw, &QWebSocket::disconnected, this, [this, raw] {
-        if (Client* c = Find(raw))
-            Drop(c);
+        if (Client* c = find(raw))
+            drop(c);
     });
     Client* added = clients_.emplace_back(std::move(client)).get();
-    Send(added, Json({{"type", "hello"}, {"control", false}}));
+    send(added, json({{"type", "hello"}, {"control", false}}));
     if (!pingTime_.isActive())
         pingTime_.start();
     if (!checkTime_.isActive())
         checkTime_.start();
-    Schedule();
+    schedule();
 }
 
-ShowView::Client* ShowView::Find(const QWebSocket* socket) const
+ShowView::Client* ShowView::find(const QWebSocket* socket) const
 {
     const auto it = std::find_if(clients_.begin(), clients_.end(), [socket](const auto& c) { return c->socket.get() == socket; });
     return it == clients_.end() ? nullptr : it->get();
 }
 
-void ShowView::Receive(Client* client, const QString& text)
+void ShowView::receive(Client* client, const QString& text)
 {
     const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
     const QString type = message.value("type").toString();
     if (type == u"auth" && token_.isEmpty()) {
-        Send(client, Json({{"type", "auth"}, {"control", false}, {"reason", "control is off"}}));
+        send(client, json({{"type", "auth"}, {"control", false}, {"reason", "control is off"}}));
     } else if (type == u"auth") {
         const qint64 now = clock_.elapsed();
-        const TokenGate::Verdict verdict = gate_->Check(client->address, message.value("token").toString().toLatin1(), now);
+        const TokenGate::Verdict verdict = gate_->check(client->address, message.value("token").toString().toLatin1(), now);
         client->control = verdict == TokenGate::Verdict::Accepted;
         QJsonObject answer{{"type", "auth"}, {"control", client->control}};
         if (verdict == TokenGate::Verdict::Wrong)
             answer.insert("reason", "wrong token");
         if (verdict == TokenGate::Verdict::Wait) {
             answer.insert("reason", "too many wrong tokens: wait");
-            answer.insert("waitMs", gate_->WaitLeft(client->address, now));
+            answer.insert("waitMs", gate_->waitLeft(client->address, now));
         }
-        Send(client, Json(answer));
+        send(client, json(answer));
     } else if (type == u"command") {
         const QString command = message.value("command").toString().left(16);
-        const ShowViewState::Result result = client->control ? state_.CarryOut(message)
+        const ShowViewState::Result result = client->control ? state_.carryOut(message)
                                                              : ShowViewState::Result{false, QStringLiteral("view only")};
-        Send(client, Json({{"type", "result"}, {"command", command}, {"ok", result.ok}, {"reason", result.reason}}));
+        send(client, json({{"type", "result"}, {"command", command}, {"ok", result.ok}, {"reason", result.reason}}));
     }
 }
 
-void ShowView::Drop(Client* client)
+void ShowView::drop(Client* client)
 {
     const auto it = std::find_if(clients_.begin(), clients_.end(), [client](const auto& c) { return c.get() == client; });
     if (it == clients_.end())
@@ -266,37 +266,37 @@ void ShowView::Drop(Client* client)
     }
 }
 
-void ShowView::Send(Client* client, const QByteArray& message)
+void ShowView::send(Client* client, const QByteArray& message)
 {
     // A client that does not read what it is sent is dropped rather than given more.
     if (client->socket->bytesToWrite() > MaxUnread) {
         QTimer::singleShot(0, this, [this, socket = client->socket.get()] {
-            if (Client* c = Find(socket))
-                Drop(c);
+            if (Client* c = find(socket))
+                drop(c);
         });
         return;
     }
     client->socket->sendTextMessage(QString::fromUtf8(message));
 }
 
-void ShowView::Rebuild()
+void ShowView::rebuild()
 {
-    const QByteArray stands = state_.StandsJson();
+    const QByteArray stands = state_.standsJson();
     if (stands != stands_) {
         stands_ = stands;
         ++standsVersion_;
     }
-    const QByteArray show = state_.ShowJson();
+    const QByteArray show = state_.showJson();
     if (show != show_) {
         show_ = show;
         ++showVersion_;
     }
-    Schedule();
+    schedule();
 }
 
-QByteArray ShowView::UpdateFor(const Client& client) const
+QByteArray ShowView::updateFor(const Client& client) const
 {
-    QByteArray message = "{\"type\":\"state\",\"lineWrongForMs\":" + QByteArray::number(state_.LineWrongFor());
+    QByteArray message = "{\"type\":\"state\",\"lineWrongForMs\":" + QByteArray::number(state_.lineWrongFor());
     if (client.standsSent != standsVersion_)
         message += ",\"stands\":" + stands_;
     if (client.showSent != showVersion_)
@@ -304,7 +304,7 @@ QByteArray ShowView::UpdateFor(const Client& client) const
     return message + '}';
 }
 
-void ShowView::SendDue()
+void ShowView::sendDue()
 {
     const qint64 now = clock_.elapsed();
     // Copied, since a send may drop a client.
@@ -314,15 +314,15 @@ void ShowView::SendDue()
             && (!client->sentAt || now - *client->sentAt >= UpdateSpacing))
             due.push_back(client.get());
     for (Client* client : due) {
-        Send(client, UpdateFor(*client));
+        send(client, updateFor(*client));
         client->standsSent = standsVersion_;
         client->showSent = showVersion_;
         client->sentAt = now;
     }
-    Schedule();
+    schedule();
 }
 
-void ShowView::Schedule()
+void ShowView::schedule()
 {
     std::optional<qint64> earliest;
     for (const std::unique_ptr<Client>& client : clients_) {
@@ -341,7 +341,7 @@ void ShowView::Schedule()
         paceTime_.start(wait);
 }
 
-void ShowView::Ping()
+void ShowView::ping()
 {
     const qint64 now = clock_.elapsed();
     std::vector<Client*> silent;
@@ -352,5 +352,5 @@ void ShowView::Ping()
             client->socket->ping();
     }
     for (Client* client : silent)
-        Drop(client);
+        drop(client);
 }

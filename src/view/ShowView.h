@@ -40,49 +40,49 @@ public:
 
     // Listens when the settings enable it, with the token kept in `tokenFolder` (made there at
     // the first enable). The reason when it cannot, and nothing listens then; empty otherwise.
-    QString Start(const ShowViewSettings& settings, const std::filesystem::path& tokenFolder);
-    bool Listening() const { return http_ != nullptr; }
+    QString start(const ShowViewSettings& settings, const std::filesystem::path& tokenFolder);
+    bool listening() const { return http_ != nullptr; }
     // What the start has to say once beside a failure: the page seen from the network, or
     // served without control.
-    const QStringList& Notices() const { return notices_; }
+    const QStringList& notices() const { return notices_; }
     // The page, and the page with the token; empty when not listening or without a token.
-    QString ViewUrl() const;
-    QString ControlUrl() const;
-    quint16 Port() const { return port_; }
+    QString viewUrl() const;
+    QString controlUrl() const;
+    quint16 port() const { return port_; }
 
-    int ClientCount() const { return int(clients_.size()); }
-    int ControllingClients() const;
-    const TokenGate* Gate() const { return gate_.get(); }
-    ShowViewState& State() { return state_; }
+    int clientCount() const { return int(clients_.size()); }
+    int controllingClients() const;
+    const TokenGate* gate() const { return gate_.get(); }
+    ShowViewState& state() { return state_; }
 
     // For the HTTP server: whether a request's Host may be served (no names but this machine's,
     // so that a name that a foreign page points here is refused); a command with the token in
     // its header; the client's address in the gate's words.
-    bool HostAllowed(const QByteArray& host) const;
+    bool hostAllowed(const QByteArray& host) const;
     // A browser names the page that opens a WebSocket; only this program's own page may, at
     // the address the socket is opened at.
-    bool WebSocketAllowed(const QByteArray& host, const QByteArray& origin) const;
+    bool webSocketAllowed(const QByteArray& host, const QByteArray& origin) const;
     struct CommandAnswer {
         int status;  // HTTP status
         QByteArray body;
         qint64 retryAfterMs = 0;
     };
-    CommandAnswer HeaderCommand(const QHostAddress& from, const QByteArray& authorization, const QByteArray& body);
+    CommandAnswer headerCommand(const QHostAddress& from, const QByteArray& authorization, const QByteArray& body);
 
 private:
     struct Client;
 
-    void AcceptClients();
-    void Accept(std::unique_ptr<QWebSocket> socket);
-    void Receive(Client* client, const QString& text);
-    void Drop(Client* client);
-    void Send(Client* client, const QByteArray& message);
-    void Rebuild();
-    void SendDue();
-    void Schedule();
-    void Ping();
-    QByteArray UpdateFor(const Client& client) const;
-    Client* Find(const QWebSocket* socket) const;
+    void acceptClients();
+    void accept(std::unique_ptr<QWebSocket> socket);
+    void receive(Client* client, const QString& text);
+    void drop(Client* client);
+    void send(Client* client, const QByteArray& message);
+    void rebuild();
+    void sendDue();
+    void schedule();
+    void ping();
+    QByteArray updateFor(const Client& client) const;
+    Client* find(const QWebSocket* socket) const;
 
     ShowViewState state_;
     std::unique_ptr<ViewHttpServer> http_;

@@ -45,38 +45,38 @@ public:
 
     explicit ShowViewState(const ShowViewLinks& links, QObject* parent = nullptr);
 
-    Line LineState() const;
+    Line lineState() const;
     // How long the line has been other than Answering, in ms; 0 while it answers.
-    qint64 LineWrongFor() const;
+    qint64 lineWrongFor() const;
 
     // The run order row whose take the current speaker panel shows, or 0.
-    int OnStageRow() const;
+    int onStageRow() const;
     // The row that comes on stage next: the current row when it is not on stage, the one
     // after it when it is; 0 when there is none.
-    int NextRow() const;
+    int nextRow() const;
 
     // {"line", "stands": [{"n", "on", "a", "t", "g"}]}: each displayed stand's number, whether
     // it answers, its actual and target heights and the next row's height for it (or null).
-    QByteArray StandsJson() const;
+    QByteArray standsJson() const;
     // {"current", "position", "onStage", "next", "rows": [[name, warn]], "speakers": [...]}.
-    QByteArray ShowJson() const;
+    QByteArray showJson() const;
 
     struct Result {
         bool ok = false;
         QString reason;  // why not, when not
     };
     // {"command": "go" | "next" | "previous" | "take" (with "name") | "abort" | "home"}.
-    Result CarryOut(const QJsonObject& command);
+    Result carryOut(const QJsonObject& command);
 
 signals:
     // Something the page shows may have changed.
     void changed();
 
 private:
-    void Observe();
+    void observe();
     // The speaker that run order row `row` names, if it names one.
-    const TPreset* RowSpeaker(int row) const;
-    Result StepRunOrder(int step);
+    const TPreset* rowSpeaker(int row) const;
+    Result stepRunOrder(int step);
 
     ShowViewLinks links_;
     QElapsedTimer clock_;

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-QImage QrCodeImage(const QString& text)
+QImage qrCodeImage(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
     const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(
@@ -49,7 +49,7 @@ ShowViewWindow::ShowViewWindow(const QString& controlUrl, const QString& viewUrl
     } else {
         hint->setText(QStringLiteral("Whoever opens this address can drive the show. The page at %1 only shows it.").arg(viewUrl));
         address_->setText(controlUrl);
-        const QImage image = QrCodeImage(controlUrl);
+        const QImage image = qrCodeImage(controlUrl);
         if (!image.isNull())
             code_->setPixmap(QPixmap::fromImage(image.scaled(image.size() * 6, Qt::KeepAspectRatio, Qt::FastTransformation)));
     }

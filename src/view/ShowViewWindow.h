@@ -20,4 +20,4 @@ private:
 
 // The QR code of `text`, one pixel a module with a quiet zone of four around it; a null image
 // when it cannot be encoded.
-QImage QrCodeImage(const QString& text);
+QImage qrCodeImage(const QString& text);

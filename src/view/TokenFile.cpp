@@ -14,7 +14,7 @@ constexpr const char* FileName = "show-view-token";
 constexpr size_t TokenBytes = 16;
 constexpr size_t TokenDigits = 2 * TokenBytes;
 
-std::string Failure(const std::string& what)
+std::string failure(const std::string& what)
 {
     return what + ": " + std::strerror(errno);
 }
@@ -35,7 +35,7 @@ private:
     int fd_;
 };
 
-bool IsToken(const std::string& text)
+bool isToken(const std::string& text)
 {
     if (text.size() != TokenDigits)
         return false;
@@ -46,7 +46,7 @@ bool IsToken(const std::string& text)
 }
 
 // Each missing folder of the path is made for the user alone.
-bool MakeFolders(const std::filesystem::path& folder)
+bool makeFolders(const std::filesystem::path& folder)
 {
     std::filesystem::path made;
     for (const std::filesystem::path& part : folder) {
@@ -58,7 +58,7 @@ bool MakeFolders(const std::filesystem::path& folder)
 }
 
 // The token in the file, when the file is one that can be trusted with it.
-std::string ReadToken(int folder)
+std::string readToken(int folder)
 {
     const Descriptor file(::openat(folder, FileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
@@ -72,14 +72,14 @@ std::string ReadToken(int folder)
     std::string token(text, size_t(length));
     if (!token.empty() && token.back() == '\n')
         token.pop_back();
-    return IsToken(token) ? token : std::string();
+    return isToken(token) ? token : std::string();
 }
 
-std::string WriteToken(int folder, std::string& reason)
+std::string writeToken(int folder, std::string& reason)
 {
     unsigned char random[TokenBytes];
     if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) {
-        reason = Failure("no random numbers");
+        reason = failure("no random numbers");
         return {};
     }
     static const char Digits[] = "0123456789abcdef";
@@ -94,13 +94,13 @@ std::string WriteToken(int folder, std::string& reason)
         const Descriptor file(::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         const std::string line = token + "\n";
         if (file.get() < 0 || ::write(file.get(), line.data(), line.size()) != ssize_t(line.size()) || ::fsync(file.get()) != 0) {
-            reason = Failure(std::string("cannot write ") + FileName);
+            reason = failure(std::string("cannot write ") + FileName);
             ::unlinkat(folder, temporary.c_str(), 0);
             return {};
         }
     }
     if (::renameat(folder, temporary.c_str(), folder, FileName) != 0) {
-        reason = Failure(std::string("cannot write ") + FileName);
+        reason = failure(std::string("cannot write ") + FileName);
         ::unlinkat(folder, temporary.c_str(), 0);
         return {};
     }
@@ -109,7 +109,7 @@ std::string WriteToken(int folder, std::string& reason)
 
 } // namespace
 
-std::filesystem::path UserConfigFolder()
+std::filesystem::path userConfigFolder()
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && config[0] == '/')
@@ -118,26 +118,26 @@ std::filesystem::path UserConfigFolder()
     return std::filesystem::path(home && home[0] == '/' ? home : "/") / ".config" / "elevra";
 }
 
-TokenFileResult LoadOrMakeToken(const std::filesystem::path& folder)
+TokenFileResult loadOrMakeToken(const std::filesystem::path& folder)
 {
     TokenFileResult result;
-    if (!MakeFolders(folder)) {
-        result.reason = Failure("cannot make " + folder.string());
+    if (!makeFolders(folder)) {
+        result.reason = failure("cannot make " + folder.string());
         return result;
     }
     const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (dir.get() < 0 || ::fstat(dir.get(), &info) != 0) {
-        result.reason = Failure("cannot open " + folder.string());
+        result.reason = failure("cannot open " + folder.string());
         return result;
     }
     if (info.st_uid != ::geteuid() || (info.st_mode & 022) != 0) {
         result.reason = folder.string() + " is not a folder of the user's own that only the user may write";
         return result;
     }
-    result.token = ReadToken(dir.get());
+    result.token = readToken(dir.get());
     if (result.token.empty()) {
-        result.token = WriteToken(dir.get(), result.reason);
+        result.token = writeToken(dir.get(), result.reason);
         result.made = !result.token.empty();
     }
     return result;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-bool TokenGate::Matches(const QByteArray& presented) const
+bool TokenGate::matches(const QByteArray& presented) const
 {
     if (token_.isEmpty() || presented.size() != token_.size())
         return false;
@@ -13,7 +13,7 @@ bool TokenGate::Matches(const QByteArray& presented) const
     return difference == 0;
 }
 
-qint64 TokenGate::WaitLeft(const QString& address, qint64 now) const
+qint64 TokenGate::waitLeft(const QString& address, qint64 now) const
 {
     const auto it = tries_.find(address);
     if (it == tries_.end() || it->second.wrongInRow < FreeTries)
@@ -21,7 +21,7 @@ qint64 TokenGate::WaitLeft(const QString& address, qint64 now) const
     return std::max<qint64>(0, it->second.lastWrong + Delay - now);
 }
 
-void TokenGate::MakeRoom()
+void TokenGate::makeRoom()
 {
     if (tries_.size() < AddressesKept)
         return;
@@ -30,19 +30,19 @@ void TokenGate::MakeRoom()
     }));
 }
 
-TokenGate::Verdict TokenGate::Check(const QString& address, const QByteArray& presented, qint64 now)
+TokenGate::Verdict TokenGate::check(const QString& address, const QByteArray& presented, qint64 now)
 {
-    if (WaitLeft(address, now) > 0) {
+    if (waitLeft(address, now) > 0) {
         ++refusals_;
         return Verdict::Wait;
     }
-    if (Matches(presented)) {
+    if (matches(presented)) {
         tries_.erase(address);
         return Verdict::Accepted;
     }
     ++refusals_;
     if (!tries_.count(address))
-        MakeRoom();
+        makeRoom();
     Tries& tries = tries_[address];
     ++tries.wrongInRow;
     tries.lastWrong = now;

@@ -21,19 +21,19 @@ public:
     explicit TokenGate(QByteArray token) : token_(std::move(token)) {}
 
     // `now` in ms on a steady clock.
-    Verdict Check(const QString& address, const QByteArray& presented, qint64 now);
+    Verdict check(const QString& address, const QByteArray& presented, qint64 now);
     // How long `address` must still wait before it is heard again; 0 when it need not.
-    qint64 WaitLeft(const QString& address, qint64 now) const;
+    qint64 waitLeft(const QString& address, qint64 now) const;
     // Tries refused so far, wrong or too early.
-    int Refusals() const { return refusals_; }
+    int refusals() const { return refusals_; }
 
 private:
     struct Tries {
         int wrongInRow = 0;
         qint64 lastWrong = 0;
     };
-    bool Matches(const QByteArray& presented) const;
-    void MakeRoom();
+    bool matches(const QByteArray& presented) const;
+    void makeRoom();
 
     QByteArray token_;
     std::map<QString, Tries> tries_;

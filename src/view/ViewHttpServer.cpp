@@ -29,7 +29,7 @@ const Resource Resources[] = {
     {"/view.css", ":/view/view.css", "text/css; charset=utf-8"},
 };
 
-void Answer(const QHttpServerRequest& request, QHttpServerResponder responder, Status status, const QByteArray& type,
+void answer(const QHttpServerRequest& request, QHttpServerResponder responder, Status status, const QByteArray& type,
             const QByteArray& body, qint64 retryAfterMs = 0)
 {
     responder.writeStatusLine(status);
@@ -45,14 +45,14 @@ void Answer(const QHttpServerRequest& request, QHttpServerResponder responder, S
     responder.writeBody(request.method() == QHttpServerRequest::Method::Head ? QByteArray() : body);
 }
 
-void AnswerText(const QHttpServerRequest& request, QHttpServerResponder responder, Status status, const QByteArray& text)
+void answerText(const QHttpServerRequest& request, QHttpServerResponder responder, Status status, const QByteArray& text)
 {
-    Answer(request, std::move(responder), status, "text/plain; charset=utf-8", text + '\n');
+    answer(request, std::move(responder), status, "text/plain; charset=utf-8", text + '\n');
 }
 
 } // namespace
 
-void ViewTcpServer::MarkWebSocket(const QHostAddress& peer, quint16 port)
+void ViewTcpServer::markWebSocket(const QHostAddress& peer, quint16 port)
 {
     for (const QPointer<QTcpSocket>& socket : sockets_)
         if (socket && socket->peerPort() == port && socket->peerAddress() == peer)
@@ -87,35 +87,35 @@ bool ViewHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket
     // Asked before a WebSocket is handed over: nothing is written, and a refusal is answered
     // by missingHandler before the connection closes.
     if (request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
-        return request.url().path() == u"/ws" && view_.WebSocketAllowed(request.value("Host"), request.value("Origin"));
-    if (!view_.HostAllowed(request.value("Host"))) {
-        AnswerText(request, makeResponder(request, socket), Status::Forbidden, "This page is served under the address of this machine only.");
+        return request.url().path() == u"/ws" && view_.webSocketAllowed(request.value("Host"), request.value("Origin"));
+    if (!view_.hostAllowed(request.value("Host"))) {
+        answerText(request, makeResponder(request, socket), Status::Forbidden, "This page is served under the address of this machine only.");
         return true;
     }
     const QString path = request.url().path();
     if (path == u"/api/command") {
         if (request.method() != Method::Post) {
-            AnswerText(request, makeResponder(request, socket), Status::MethodNotAllowed, "Commands are posted, with the token in a header.");
+            answerText(request, makeResponder(request, socket), Status::MethodNotAllowed, "Commands are posted, with the token in a header.");
             return true;
         }
-        const ShowView::CommandAnswer answer = view_.HeaderCommand(socket->peerAddress(), request.value("Authorization"),
-                                                                   request.value("Content-Type").startsWith("application/json")
-                                                                       ? request.body()
-                                                                       : QByteArray());
-        Answer(request, makeResponder(request, socket), Status(answer.status), "application/json", answer.body, answer.retryAfterMs);
+        const ShowView::CommandAnswer outcome = view_.headerCommand(socket->peerAddress(), request.value("Authorization"),
+                                                                    request.value("Content-Type").startsWith("application/json")
+                                                                        ? request.body()
+                                                                        : QByteArray());
+        answer(request, makeResponder(request, socket), Status(outcome.status), "application/json", outcome.body, outcome.retryAfterMs);
         return true;
     }
     for (const Resource& resource : Resources) {
         if (path != QLatin1String(resource.path))
             continue;
         if (request.method() != Method::Get && request.method() != Method::Head) {
-            AnswerText(request, makeResponder(request, socket), Status::MethodNotAllowed, "Only GET.");
+            answerText(request, makeResponder(request, socket), Status::MethodNotAllowed, "Only GET.");
             return true;
         }
         QFile file(QString::fromLatin1(resource.file));
         if (!file.open(QIODevice::ReadOnly))
             return false;
-        Answer(request, makeResponder(request, socket), Status::Ok, resource.type, file.readAll());
+        answer(request, makeResponder(request, socket), Status::Ok, resource.type, file.readAll());
         return true;
     }
     return false;
@@ -124,8 +124,8 @@ bool ViewHttpServer::handleRequest(const QHttpServerRequest& request, QTcpSocket
 void ViewHttpServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
 {
     if (request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) == 0) {
-        AnswerText(request, makeResponder(request, socket), Status::Forbidden, "Only this program's own page may connect.");
+        answerText(request, makeResponder(request, socket), Status::Forbidden, "Only this program's own page may connect.");
         return;
     }
-    AnswerText(request, makeResponder(request, socket), Status::NotFound, "Not found.");
+    answerText(request, makeResponder(request, socket), Status::NotFound, "Not found.");
 }

@@ -23,7 +23,7 @@ public:
 
     using QTcpServer::QTcpServer;
     // The connection from that peer is now a WebSocket, which looks after itself.
-    void MarkWebSocket(const QHostAddress& peer, quint16 port);
+    void markWebSocket(const QHostAddress& peer, quint16 port);
 
 protected:
     void incomingConnection(qintptr descriptor) override;

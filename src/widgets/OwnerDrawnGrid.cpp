@@ -12,7 +12,7 @@ const QColor Yellow(255, 255, 0);
 const QColor Aqua(0, 255, 255);
 constexpr int TextIndent = 4;
 
-void PaintCell(QPainter* painter, const QRect& rect, const QColor& background, const QColor& textColour,
+void paintCell(QPainter* painter, const QRect& rect, const QColor& background, const QColor& textColour,
                const QString& text)
 {
     static const QFont font(QStringLiteral("Arial"), 10);
@@ -33,9 +33,9 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QColor background = Qt::white;
-        if (grid_.CellHighlighted(index))
-            background = grid_.WindowActive() ? Aqua : option.palette.color(QPalette::Button);
-        PaintCell(painter, option.rect, background, Qt::black, index.data().toString());
+        if (grid_.cellHighlighted(index))
+            background = grid_.windowActive() ? Aqua : option.palette.color(QPalette::Button);
+        paintCell(painter, option.rect, background, Qt::black, index.data().toString());
     }
 
 private:
@@ -46,7 +46,7 @@ void GridHeading::paintSection(QPainter* painter, const QRect& rect, int logical
 {
     const QRect cell = rect.adjusted(0, 0, -OwnerDrawnGrid::GridLineWidth, -OwnerDrawnGrid::GridLineWidth);
     painter->fillRect(rect, palette().color(QPalette::Mid));
-    PaintCell(painter, cell, Teal, Yellow, model()->headerData(logicalIndex, Qt::Horizontal).toString());
+    paintCell(painter, cell, Teal, Yellow, model()->headerData(logicalIndex, Qt::Horizontal).toString());
 }
 
 void GridHeading::mouseDoubleClickEvent(QMouseEvent* event)

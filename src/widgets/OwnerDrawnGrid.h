@@ -39,6 +39,6 @@ protected:
 
 private:
     friend class OwnerDrawnCell;
-    virtual bool CellHighlighted(const QModelIndex& index) const = 0;
-    virtual bool WindowActive() const = 0;
+    virtual bool cellHighlighted(const QModelIndex& index) const = 0;
+    virtual bool windowActive() const = 0;
 };

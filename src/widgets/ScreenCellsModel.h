@@ -17,13 +17,13 @@ public:
     {
         if (role != Qt::DisplayRole || !index.isValid())
             return {};
-        return screen_.CellText(index.row() + 1, index.column());
+        return screen_.cellText(index.row() + 1, index.column());
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
         if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
             return {};
-        return screen_.CellText(0, section);
+        return screen_.cellText(0, section);
     }
 
 protected:

@@ -44,7 +44,7 @@ bool dropTo(const std::string& user)
         const bool shortList = round % 2 == 0;
         for (int k = 0; k < (shortList ? 3 : 40); ++k)
             ini.WriteString("Run Order", QStringLiteral("R%1").arg(k), shortList ? QStringLiteral("short") : QString::number(k));
-        ini.UpdateFile();
+        ini.updateFile();
     }
 }
 
@@ -70,13 +70,13 @@ int main(int argc, char** argv)
             QStringList entries;
             for (size_t i = 2; i < args.size(); ++i)
                 entries.append(QString::fromStdString(args[i]));
-            WriteRunOrderFile(entries, path);
+            writeRunOrderFile(entries, path);
             return 0;
         }
         if (args[0] == "profile" && args.size() == 4) {
             IniFile ini(path);
             ini.WriteString("Main", QString::fromStdString(args[2]), QString::fromStdString(args[3]));
-            ini.UpdateFile();
+            ini.updateFile();
             return 0;
         }
         if (args[0] == "read") {

@@ -43,18 +43,18 @@ void TestConfiguration::emptyFileGivesDefaults()
     QCOMPARE(c.ShowControl.FeedbackHost, QString());
     QCOMPARE(c.ShowControl.FeedbackPort, QString());
 
-    const RunScreenLayout run = RetrieveRunScreenLayout(ini());
+    const RunScreenLayout run = retrieveRunScreenLayout(ini());
     QCOMPARE(run.top, 0);
     QCOMPARE(run.width, 300);
     QCOMPARE(run.height, 200);
     QCOMPARE(run.visible, false);
     QCOMPARE(run.c0, 20);
     QCOMPARE(run.rowCount, 1);
-    const DatabaseLayout db = RetrieveDatabaseLayout(ini());
+    const DatabaseLayout db = retrieveDatabaseLayout(ini());
     QCOMPARE(db.left, 0);
     QCOMPARE(db.height, 200);
     QCOMPARE(db.columns[8], 20);
-    QVERIFY(RetrieveRunOrderList(ini()).isEmpty());
+    QVERIFY(retrieveRunOrderList(ini()).isEmpty());
 }
 
 void TestConfiguration::checkedAndConvertedValues_data()
@@ -116,7 +116,7 @@ void TestConfiguration::existingFileKeepsKeyPlacesAndMovesRunOrderToEnd()
     ConfigurationSnapshot s;
     s.settings = RetrieveConfiguration(ini(), defaultDb);
     s.settings.mainWindow.top = 7;
-    s.runOrder = RetrieveRunOrderList(ini());
+    s.runOrder = retrieveRunOrderList(ini());
     s.runOrder.append("4");
     SaveConfiguration(ini(), s);
     const QByteArray after = readBytes(ini());
@@ -131,15 +131,15 @@ void TestConfiguration::emptyRunOrderLeavesNoSection()
     writeBytes(ini(), "[Run Order]\nR0=1\nR1=2\n");
     SaveConfiguration(ini(), ConfigurationSnapshot{});
     QVERIFY(!readBytes(ini()).contains("Run Order]"));
-    QVERIFY(RetrieveRunOrderList(ini()).isEmpty());
+    QVERIFY(retrieveRunOrderList(ini()).isEmpty());
 }
 
 void TestConfiguration::runOrderReadingStopsAtGapOrX()
 {
     writeBytes(ini(), "[Run Order]\nR0=3\nR1=0\nR3=12\n");
-    QCOMPARE(RetrieveRunOrderList(ini()), QStringList({"3", "0"}));
+    QCOMPARE(retrieveRunOrderList(ini()), QStringList({"3", "0"}));
     writeBytes(ini(), "[run order]\nr0= 7\nR1=X\nR2=5\n");
-    QCOMPARE(RetrieveRunOrderList(ini()), QStringList({"7"}));
+    QCOMPARE(retrieveRunOrderList(ini()), QStringList({"7"}));
 }
 
 QTEST_GUILESS_MAIN(TestConfiguration)

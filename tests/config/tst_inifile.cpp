@@ -5,8 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 class TestIniFile : public QObject {
     Q_OBJECT
@@ -27,11 +29,15 @@ private slots:
     void writeAddsMissingKeyToItsSectionAndMissingSectionAtEnd();
     void writeCreatesMissingFile();
     void untouchedLinesKeepTheirBytesLineEndsAndByteOrderMark();
+#ifndef _WIN32
     void savingThroughLinksReachesTheRealFile();
+#endif
     void eraseSectionRemovesItAndItsDuplicates();
     void valueWithLineBreakStaysOneLine();
     void failedWriteRaisesAndLeavesFileAsItWas();
+#ifndef _WIN32
     void fileOfAnotherUserKeepsItsOwner();
+#endif
 };
 
 void TestIniFile::readsValuesWithDefaults()
@@ -75,7 +81,7 @@ void TestIniFile::valuesLoseOuterBlanksAndOneEnclosingPairOfQuotes()
     {
         IniFile ini(path());
         ini.WriteString("S", "K", read);
-        ini.UpdateFile();
+        ini.updateFile();
     }
     QCOMPARE(IniFile(path()).ReadString("S", "K", "default"), read);
 }
@@ -114,7 +120,7 @@ void TestIniFile::namesMatchIgnoringCaseAndFirstDuplicateWins()
     QCOMPARE(ini.ReadInteger("Main", "Stands Displayed", 8), 3);
     QCOMPARE(ini.ReadInteger("Main", "Top", 1), 1);  // only the first [Main] counts
     ini.WriteInteger("main", "STANDS DISPLAYED", 4);
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(readBytes(path()), QByteArray("[MAIN]\nstands displayed=4\nStands Displayed=5\n[main]\nTop=9\n"));
 }
 
@@ -130,7 +136,7 @@ void TestIniFile::damagedFileReadsWhatItCan()
     QCOMPARE(ini.ReadInteger("", "Orphan", 0), 0);
 
     ini.WriteInteger("Main", "Top", 13);
-    ini.UpdateFile();
+    ini.updateFile();
     QByteArray expected = junk;
     expected.replace("Top=12", "Top=13");
     QCOMPARE(readBytes(path()), expected);
@@ -150,7 +156,7 @@ void TestIniFile::writeReplacesValueAndKeepsEveryOtherLine()
     ini.WriteInteger("Main", "Top", 250);
     ini.WriteString("Other", "Key", "new");
     QCOMPARE(readBytes(path()), before);  // nothing reaches the disk before the batch ends
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(readBytes(path()), QByteArray("; hand-written\r\n[Main]\r\nTop=250\r\n\r\n[Other]\r\nKey = new\r\n"));
     QCOMPARE(ini.ReadString("Other", "key", {}), QString("new"));
 }
@@ -162,7 +168,7 @@ void TestIniFile::writeAddsMissingKeyToItsSectionAndMissingSectionAtEnd()
     ini.WriteString("A", "z", "3");
     ini.WriteBool("C", "flag", true);
     ini.WriteBool("C", "off", false);
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(readBytes(path()), QByteArray("[A]\nx=1\nz=3\n\n[B]\ny=2\n[C]\nflag=1\noff=0\n"));
 }
 
@@ -173,7 +179,7 @@ void TestIniFile::writeCreatesMissingFile()
         IniFile ini(fresh);
         QCOMPARE(ini.ReadInteger("Main", "Top", 100), 100);
         ini.WriteInteger("Main", "Top", 5);
-        ini.UpdateFile();
+        ini.updateFile();
     }
     QCOMPARE(readBytes(fresh), QByteArray("[Main]\nTop=5\n"));
 }
@@ -187,12 +193,13 @@ void TestIniFile::untouchedLinesKeepTheirBytesLineEndsAndByteOrderMark()
         ini.WriteInteger("Main", "Top", 5);
         ini.WriteString("Other", "New", "x");
         ini.WriteString("Added", "A", "1");
-        ini.UpdateFile();
+        ini.updateFile();
     }
     QCOMPARE(readBytes(path()), QByteArray("\xEF\xBB\xBF[Main]\r\nTop=5\nLeft = 2\r\n; note \n[Other]\r\nK=v\r\nNew=x\r\n"
                                            "[Added]\r\nA=1"));
 }
 
+#ifndef _WIN32
 void TestIniFile::savingThroughLinksReachesTheRealFile()
 {
     QVERIFY(QDir(dir.path()).mkpath("real"));
@@ -202,7 +209,7 @@ void TestIniFile::savingThroughLinksReachesTheRealFile()
     QVERIFY(::symlink("real/test.ini", QFile::encodeName(symlink).constData()) == 0);
     IniFile throughSymlink(symlink);
     throughSymlink.WriteInteger("Main", "Top", 2);
-    throughSymlink.UpdateFile();
+    throughSymlink.updateFile();
     QVERIFY(QFileInfo(symlink).isSymLink());
     QCOMPARE(readBytes(real), QByteArray("[Main]\nTop=2\n"));
 
@@ -210,21 +217,22 @@ void TestIniFile::savingThroughLinksReachesTheRealFile()
     QVERIFY(::link(QFile::encodeName(real).constData(), QFile::encodeName(hardLink).constData()) == 0);
     IniFile throughHardLink(hardLink);
     throughHardLink.WriteInteger("Main", "Top", 3);
-    throughHardLink.UpdateFile();
+    throughHardLink.updateFile();
     QCOMPARE(readBytes(real), QByteArray("[Main]\nTop=3\n"));
     QCOMPARE(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
+#endif
 
 void TestIniFile::eraseSectionRemovesItAndItsDuplicates()
 {
     writeBytes(path(), "[Run Order]\nR0=1\n[Main]\nTop=1\n[run order]\nR0=2\nR1=3\n");
     IniFile ini(path());
     ini.EraseSection("RUN ORDER");
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
     QCOMPARE(ini.ReadString("Run Order", "R0", "X"), QString("X"));
     ini.EraseSection("Absent");
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
 }
 
@@ -232,7 +240,7 @@ void TestIniFile::valueWithLineBreakStaysOneLine()
 {
     IniFile ini(path());
     ini.WriteString("S", "ID", "two\nlines\r[Evil]");
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(ini.ReadString("S", "ID", {}), QString("two lines [Evil]"));
     QCOMPARE(IniFile(path()).ReadString("Evil", "ID", "none"), QString("none"));
 }
@@ -240,7 +248,7 @@ void TestIniFile::valueWithLineBreakStaysOneLine()
 void TestIniFile::failedWriteRaisesAndLeavesFileAsItWas()
 {
     writeBytes(path(), "[Main]\nTop=1\n");
-    QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0444) == 0);
+    QVERIFY(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     IniFile ini(path());
     try {
         ini.WriteInteger("Main", "Top", 2);
@@ -254,16 +262,17 @@ void TestIniFile::failedWriteRaisesAndLeavesFileAsItWas()
     QVERIFY_THROWS_EXCEPTION(AppError, nowhere.WriteInteger("Main", "Top", 2));
 
     // Made read-only between the writes and their update: the old file stays whole.
-    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     IniFile late(path());
     late.WriteInteger("Main", "Top", 3);
-    ::chmod(QFile::encodeName(path()).constData(), 0444);
-    QVERIFY_THROWS_EXCEPTION(AppError, late.UpdateFile());
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QVERIFY_THROWS_EXCEPTION(AppError, late.updateFile());
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=1\n"));
     QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden).size(), 0);  // no temporary left
-    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
+#ifndef _WIN32
 void TestIniFile::fileOfAnotherUserKeepsItsOwner()
 {
     if (::geteuid() != 0)
@@ -274,7 +283,7 @@ void TestIniFile::fileOfAnotherUserKeepsItsOwner()
     {
         IniFile ini(path());
         ini.WriteInteger("Main", "Top", 2);
-        ini.UpdateFile();
+        ini.updateFile();
     }
     struct stat after {};
     QVERIFY(::stat(native.constData(), &after) == 0);
@@ -283,6 +292,7 @@ void TestIniFile::fileOfAnotherUserKeepsItsOwner()
     QCOMPARE(readBytes(path()), QByteArray("[Main]\nTop=2\n"));
     ::chown(native.constData(), 0, 0);
 }
+#endif
 
 QTEST_GUILESS_MAIN(TestIniFile)
 #include "tst_inifile.moc"

@@ -72,7 +72,7 @@ void TestInterruptedWrite::replacedFileIsOldOrNewAndLeavesOneTemporaryAtMost()
     // The next whole write takes a leftover with it.
     IniFile ini(dir.filePath("elevra.ini"));
     ini.WriteInteger("Main", "Top", 2);
-    ini.UpdateFile();
+    ini.updateFile();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{"elevra.ini"});
 }
 

@@ -39,7 +39,7 @@ void TestDatabaseScreen::takesServeDisplayedStandsAndAnnounceOnlyLocalOnes()
     rig.port.Take();
     rig.controller.RunLinkCycle();
     QCOMPARE(rig.port.Take(), (QList<QByteArray>{"*1A040A47\r\n", "*2A046845\r\n", "*3A04C651\r\n"}));
-    QCOMPARE(rig.board.Stand(2).target, 13);
+    QCOMPARE(rig.board.stand(2).target, 13);
     QCOMPARE(rig.board.CurrentSpeaker(), QString("Guest"));
     QCOMPARE(rig.announcer.sent, QStringList{"Speaker Guest"});
 
@@ -47,7 +47,7 @@ void TestDatabaseScreen::takesServeDisplayedStandsAndAnnounceOnlyLocalOnes()
     QSignalSpy scrolled(&rig.screen, &DatabaseWindowState::scrollRowToTop);
     rig.screen.SetDatabaseSelection(1);
     QCOMPARE(rig.screen.SelectedDatabaseRow(), 2);
-    QCOMPARE(rig.screen.IdentifierText(), QString("Chair"));
+    QCOMPARE(rig.screen.identifierText(), QString("Chair"));
     QCOMPARE(scrolled.value(0).value(0).toInt(), 2);
     QCOMPARE(rig.controller.PendingCommand(), quint8(pcDatabaseTakeRemote));
     rig.controller.RunLinkCycle();

@@ -34,6 +34,8 @@ private slots:
     void saveIntoMissingFolderRaises();
     void trimming_data();
     void trimming();
+    void findSpeaker_data();
+    void findSpeaker();
 };
 
 void TestSpeakerDatabase::missingFileClearsEverythingAndIsNotChanged()
@@ -162,6 +164,36 @@ void TestSpeakerDatabase::trimming()
     QString b = text;
     RemoveTrailingSpaces(b);
     QTEST(b, "trailing");
+}
+
+// The names a prompting application sends select a speaker by these rules.
+void TestSpeakerDatabase::findSpeaker_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("found");
+    QTest::newRow("lower case finds the capitalised name") << "chair" << 0;
+    QTest::newRow("accented letters upper-cased too") << "ZOË ünal" << 1;
+    QTest::newRow("upper-cased letter by letter: ß stays ß") << "ANNA STRAßE" << 6;
+    QTest::newRow("upper-cased letter by letter: not SS") << "ANNA STRASSE" << -1;
+    QTest::newRow("a trailing blank does not match") << "Chair " << -1;
+    QTest::newRow("a leading blank does not match") << " Chair" << -1;
+    QTest::newRow("duplicates: the lower index") << "PANEL" << 2;
+    QTest::newRow("the cleared name: the first cleared record") << "no name" << 4;
+    QTest::newRow("nobody of that name") << "Chairman" << -1;
+}
+
+void TestSpeakerDatabase::findSpeaker()
+{
+    PresetTable presets;
+    ClearDatabase(presets);
+    presets[0].preset_id = QStringLiteral("Chair");
+    presets[1].preset_id = QStringLiteral("Zoë Ünal");
+    presets[2].preset_id = QStringLiteral("Panel");
+    presets[3].preset_id = QStringLiteral("Panel");
+    presets[5].preset_id = QStringLiteral("Host");  // 4 stays cleared
+    presets[6].preset_id = QStringLiteral("Anna Straße");
+    QFETCH(QString, name);
+    QTEST(FindSpeaker(presets, name), "found");
 }
 
 QTEST_GUILESS_MAIN(TestSpeakerDatabase)

@@ -1,12 +1,14 @@
 #pragma once
 
 // The real prompter tool as a child process; PROMPTER_EXECUTABLE names it. Children inherit
-// this process's environment, so they find the same runtime folder.
+// this process's environment, so they find the same runtime folder; on Windows they share the
+// session's DDE.
 
 #include <QProcess>
 #include <QTest>
 
-// `prompter serve`: what it printed so far, announcements on stdout and its log on stderr.
+// `prompter serve`: what it printed so far, announcements on stdout (in the system's code page,
+// a line each) and its log on stderr.
 class PrompterServe {
 public:
     explicit PrompterServe(const QStringList& options = {})
@@ -17,14 +19,20 @@ public:
     }
     ~PrompterServe()
     {
+#ifdef Q_OS_WIN
+        // A console program has no window that could be asked to close.
+        process.kill();
+        process.waitForFinished(5000);
+#else
         process.terminate();
         if (!process.waitForFinished(5000))
             process.kill();
+#endif
     }
 
     // Once its socket is there.
     bool serving() { return QTest::qWaitFor([this] { return log.contains("serving at"); }, 5000); }
-    QStringList announcements() const { return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts); }
+    QStringList announcements() const { return QString::fromLocal8Bit(out).remove(u'\r').split(u'\n', Qt::SkipEmptyParts); }
     bool announced(qsizetype count)
     {
         return QTest::qWaitFor([&] { return announcements().size() >= count; }, 5000);

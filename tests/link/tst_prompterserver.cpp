@@ -80,16 +80,10 @@ void TestPrompterServer::pokedNamesSelectSpeakers_data()
 {
     QTest::addColumn<QString>("poked");
     QTest::addColumn<QList<int>>("selection");
+    // How a name matches is tst_speakerdatabase's (findSpeaker); here what reaches it.
     QTest::newRow("lower case selects the capitalised name") << "chair" << QList<int>{0};
-    QTest::newRow("accented letters upper-cased too") << "ZOË ünal" << QList<int>{1};
-    QTest::newRow("upper-cased letter by letter: ß stays ß") << "ANNA STRAßE" << QList<int>{6};
-    QTest::newRow("upper-cased letter by letter: not SS") << "ANNA STRASSE" << QList<int>{};
-    QTest::newRow("a trailing blank does not match") << "Chair " << QList<int>{};
-    QTest::newRow("a leading blank does not match") << " Chair" << QList<int>{};
     QTest::newRow("two lines: the first counts") << "Panel\nChair" << QList<int>{2};
     QTest::newRow("CR LF ends the first line") << "Chair\r\nPanel" << QList<int>{0};
-    QTest::newRow("duplicates: the lower index") << "PANEL" << QList<int>{2};
-    QTest::newRow("the cleared name: the first cleared record") << "no name" << QList<int>{4};
     QTest::newRow("nobody of that name") << "Chairman" << QList<int>{};
     QTest::newRow("empty") << "" << QList<int>{};
 }

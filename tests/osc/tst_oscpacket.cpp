@@ -95,13 +95,13 @@ void TestOscPacket::packetToCommands()
     QFETCH(QByteArray, packet);
     QFETCH(bool, malformed);
     QFETCH(QList<ShowCommand>, commands);
-    const auto messages = ParseOscPacket(packet);
+    const auto messages = parseOscPacket(packet);
     QCOMPARE(!messages, malformed);
     if (!messages)
         return;
     QList<ShowCommand> found;
     for (const OscMessage& message : *messages)
-        found << InterpretShowMessage(message);
+        found << interpretShowMessage(message);
     QCOMPARE(found, commands);
 }
 
@@ -109,14 +109,14 @@ void TestOscPacket::everyProperPrefixIsMalformed()
 {
     // A bundle cut between its elements is a shorter bundle, so this is one message.
     const QByteArray whole = str("/elevra/speaker/take") + str(",si") + str("chair") + i32(7);
-    QVERIFY(ParseOscPacket(whole));
+    QVERIFY(parseOscPacket(whole));
     for (qsizetype n = 0; n < whole.size(); ++n)
-        QVERIFY2(!ParseOscPacket(whole.left(n)), qPrintable(QString::number(n)));
+        QVERIFY2(!parseOscPacket(whole.left(n)), qPrintable(QString::number(n)));
 }
 
 void TestOscPacket::encodedFeedbackReadsBack()
 {
-    const std::vector<std::uint8_t> bytes = EncodeOscMessage("/elevra/current", {3, QString::fromUtf8("J\xc3\xb6rg")});
+    const std::vector<std::uint8_t> bytes = encodeOscMessage("/elevra/current", {3, QString::fromUtf8("J\xc3\xb6rg")});
     const QByteArray packet(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     QCOMPARE(packet, str("/elevra/current") + str(",is") + i32(3) + str("J\xc3\xb6rg"));
 }

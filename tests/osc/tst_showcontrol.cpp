@@ -89,7 +89,7 @@ struct Surface {
         take();
         qsizetype n = 0;
         for (const QByteArray& bytes : datagrams)
-            if (const auto messages = ParseOscPacket(bytes))
+            if (const auto messages = parseOscPacket(bytes))
                 for (const OscMessage& m : *messages)
                     n += m.address == address;
         return n;
@@ -102,7 +102,7 @@ struct Surface {
 
 QByteArray encoded(const char* address, const std::vector<std::variant<qint32, QString>>& arguments = {})
 {
-    const std::vector<std::uint8_t> bytes = EncodeOscMessage(address, arguments);
+    const std::vector<std::uint8_t> bytes = encodeOscMessage(address, arguments);
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
@@ -175,7 +175,7 @@ void TestShowControl::surfaceTakesSpeakersStepsTheRunOrderAndFollowsTheStandsAnd
 
     runWith([&](TConferenceForm& form) {
         const auto at = [&form](int a, int b) {
-            return QTest::qWaitFor([&] { return form.board().Stand(0).actual == a && form.board().Stand(1).actual == b; }, 15000);
+            return QTest::qWaitFor([&] { return form.board().stand(0).actual == a && form.board().stand(1).actual == b; }, 15000);
         };
         const auto send = [&](const QStringList& message) { return oscsend(port, message); };
         if (!check(QTest::qWaitFor([&] { return partner.conversations() == 1; }, 10000) && at(10, 20), "link and stands up"))
@@ -234,13 +234,13 @@ void TestShowControl::surfaceTakesSpeakersStepsTheRunOrderAndFollowsTheStandsAnd
                     c = char(random());
                 noise.writeDatagram(bytes, QHostAddress::LocalHost, port);
             }
-            if (!check(QTest::qWaitFor([&] { return control.IgnoredCount() == sent; }, 5000), "random datagrams counted"))
+            if (!check(QTest::qWaitFor([&] { return control.ignoredCount() == sent; }, 5000), "random datagrams counted"))
                 return;
         }
         check(send({"/elevra/speaker/take", "f", "1.0"}) && send({"/elevra/speaker/take", "i", "51"})
                   && send({"/elevra/stands/raise"}) && send({"/elevra/runorder/take", "i", "4"})
                   && send({"/elevra/speaker/take", "s", "Nobody Here"})
-                  && QTest::qWaitFor([&] { return control.IgnoredCount() == sent + 5; }, 5000),
+                  && QTest::qWaitFor([&] { return control.ignoredCount() == sent + 5; }, 5000),
               "wrong messages counted");
         const qsizetype pollsNow = polls(sim);
         check(QTest::qWaitFor([&] { return polls(sim) >= pollsNow + 4; }, 5000), "polling goes on");
@@ -277,12 +277,12 @@ void TestShowControl::onlyAllowedSendersMoveTheStandsAndQueriesAreAnsweredOnceWi
             if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
                 boxes << box;
         check(boxes.size() == 1 && boxes.first()->text() == notice && !boxes.first()->isModal(), "one box that waits for nobody");
-        if (!check(QTest::qWaitFor([&] { return form.board().Stand(1).actual == 20; }, 15000), "stands up"))
+        if (!check(QTest::qWaitFor([&] { return form.board().stand(1).actual == 20; }, 15000), "stands up"))
             return;
 
         // The real oscsend from outside the list: a take and a query, each counted, neither obeyed.
         check(oscsend(port, {"/elevra/speaker/take", "i", "1"}) && oscsend(port, {"/elevra/query"})
-                  && QTest::qWaitFor([&] { return control.IgnoredCount() == 2; }, 5000), "strangers counted");
+                  && QTest::qWaitFor([&] { return control.ignoredCount() == 2; }, 5000), "strangers counted");
 
         // A bundle of 60 queries from the allowed surface: one answer, then the stands' values.
         Surface surface;
@@ -298,7 +298,7 @@ void TestShowControl::onlyAllowedSendersMoveTheStandsAndQueriesAreAnsweredOnceWi
 
         // The surface takes the long-named speaker and is told so.
         surface.send(encoded("/elevra/speaker/take", {1}), port);
-        check(QTest::qWaitFor([&] { return form.board().Stand(0).actual == 42 && form.board().Stand(1).actual == 38; }, 15000),
+        check(QTest::qWaitFor([&] { return form.board().stand(0).actual == 42 && form.board().stand(1).actual == 38; }, 15000),
               "the surface's take");
         check(surface.received("/elevra/current", 2), "current speaker after the take");
 
@@ -306,7 +306,7 @@ void TestShowControl::onlyAllowedSendersMoveTheStandsAndQueriesAreAnsweredOnceWi
         Surface lookalike;
         check(lookalike.bind(QHostAddress::LocalHost, surface.socket.localPort()), "look-alike bound");
         lookalike.send(query, port);
-        check(QTest::qWaitFor([&] { return control.IgnoredCount() == 3; }, 5000), "look-alike counted");
+        check(QTest::qWaitFor([&] { return control.ignoredCount() == 3; }, 5000), "look-alike counted");
         const qsizetype before = surface.datagrams.size();
         surface.send(query, port);
         check(surface.received("/elevra/ignored", 2), "the surface still answered");
@@ -359,8 +359,8 @@ void TestShowControl::aSettingThatCannotBeMetLeavesTheStandsRunningAndIsSaidOnce
     if (portTaken)
         said = said.arg(port);
     runWith([&](TConferenceForm& form) {
-        check(!form.showControl().Listening(), "not listening");
-        check(QTest::qWaitFor([&] { return form.board().Stand(0).online; }, 10000), "the stand is polled");
+        check(!form.showControl().listening(), "not listening");
+        check(QTest::qWaitFor([&] { return form.board().stand(0).online; }, 10000), "the stand is polled");
         QList<QMessageBox*> boxes;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())

@@ -181,7 +181,7 @@ void TestPrintReports::runOrderFillingPageOne()
     PrinterDevice().setOutputFileName(dir.filePath("probe.pdf"));
     PrinterDevice().setResolution(ReportResolution);
     const DeviceMetrics m(&PrinterDevice());
-    const ReportDocument probe = LayoutRunOrder(QStringList(200, "2"), samplePresets(), m,
+    const ReportDocument probe = layoutRunOrder(QStringList(200, "2"), samplePresets(), m,
                                                 QSize(PrinterDevice().width(), PrinterDevice().height()), "date");
     qsizetype fill = 0;
     for (const ReportText& t : probe[0].texts)
@@ -261,8 +261,8 @@ void TestPrintReports::noPrintedWordCrossesAColumnRule()
         // The rules as the report drew them, on the printer the dialog chose.
         const DeviceMetrics m(&PrinterDevice());
         const QSize page(PrinterDevice().width(), PrinterDevice().height());
-        const ReportDocument document = name == "database" ? LayoutDatabase(presets, m, page, "date")
-                                                           : LayoutRunOrder(runOrder, presets, m, page, "date");
+        const ReportDocument document = name == "database" ? layoutDatabase(presets, m, page, "date")
+                                                           : layoutRunOrder(runOrder, presets, m, page, "date");
         const QList<QList<Word>> pages = pdfWords(pdf);
         QCOMPARE(pages.size(), document.size());
         int vertical = 0;

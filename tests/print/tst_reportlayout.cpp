@@ -85,7 +85,7 @@ void TestReportLayout::runOrderPageBreaks()
     QStringList list;
     for (int i = 0; i < entries; ++i)
         list << QString::number(i % PresetCount);
-    const ReportDocument doc = LayoutRunOrder(list, numberedPresets(), RoundMetrics(), Page, Date);
+    const ReportDocument doc = layoutRunOrder(list, numberedPresets(), RoundMetrics(), Page, Date);
 
     QCOMPARE(doc.size(), rowsPerPage.size());
     int row = 0;
@@ -119,7 +119,7 @@ void TestReportLayout::runOrderPageBreaks()
 
 void TestReportLayout::emptyRunOrderIsOneRuledPage()
 {
-    const ReportDocument doc = LayoutRunOrder({}, numberedPresets(), RoundMetrics(), Page, Date);
+    const ReportDocument doc = layoutRunOrder({}, numberedPresets(), RoundMetrics(), Page, Date);
     QCOMPARE(doc.size(), 1);
     QCOMPARE(doc[0].texts.size(), 4);  // date, two headings, page number
     QCOMPARE(texts(doc[0], ReportFont::PageNumber), QStringList{"1"});
@@ -133,7 +133,7 @@ void TestReportLayout::emptyRunOrderIsOneRuledPage()
 void TestReportLayout::runOrderEntriesThatNameNoSpeaker()
 {
     const QStringList list{"3", "x", "50", "-1", "", "49", "0x1"};
-    const ReportDocument doc = LayoutRunOrder(list, numberedPresets(), RoundMetrics(), Page, Date);
+    const ReportDocument doc = layoutRunOrder(list, numberedPresets(), RoundMetrics(), Page, Date);
     QStringList names;
     for (const ReportText& t : doc[0].texts)
         if (t.x == 210 && t.y > 100)
@@ -144,8 +144,8 @@ void TestReportLayout::runOrderEntriesThatNameNoSpeaker()
 void TestReportLayout::pageTooSmallIsRefused()
 {
     // A date line, the headings and one row need 20 + 80 + 72 + 36 pixels above twice a line.
-    QVERIFY(PageHoldsReport(RoundMetrics(), QSize(2000, 208 + 72)));
-    QVERIFY(!PageHoldsReport(RoundMetrics(), QSize(2000, 208 + 71)));
+    QVERIFY(pageHoldsReport(RoundMetrics(), QSize(2000, 208 + 72)));
+    QVERIFY(!pageHoldsReport(RoundMetrics(), QSize(2000, 208 + 71)));
 }
 
 void TestReportLayout::everyPageAsksForTheTime()
@@ -153,11 +153,11 @@ void TestReportLayout::everyPageAsksForTheTime()
     // A clock that moves on each time it is read: each page shows the time it was read.
     int readings = 0;
     const DateText clock = [&readings] { return QStringLiteral("reading %1").arg(++readings); };
-    const ReportDocument runOrder = LayoutRunOrder(QStringList(23, "1"), numberedPresets(), RoundMetrics(), Page, clock);
+    const ReportDocument runOrder = layoutRunOrder(QStringList(23, "1"), numberedPresets(), RoundMetrics(), Page, clock);
     QCOMPARE(runOrder.size(), 2);
     QCOMPARE(texts(runOrder[0], ReportFont::Date), QStringList{"reading 1"});
     QCOMPARE(texts(runOrder[1], ReportFont::Date), QStringList{"reading 2"});
-    const ReportDocument database = LayoutDatabase(numberedPresets(), RoundMetrics(), Page, clock);
+    const ReportDocument database = layoutDatabase(numberedPresets(), RoundMetrics(), Page, clock);
     QCOMPARE(database.size(), 3);
     QCOMPARE(texts(database[2], ReportFont::Date), QStringList{"reading 5"});
 }
@@ -177,14 +177,14 @@ void TestReportLayout::dateLine_data()
     const QLocale fi(QLocale::Finnish, QLocale::Finland);
     QTest::newRow("locale names and separator")
             << QDateTime(d, QTime(13, 7)) << fi
-            << fi.dayName(1) + ", " + fi.monthName(1) + " 7, 2008, 01" + TimeSeparator(fi) + "07 PM";
+            << fi.dayName(1) + ", " + fi.monthName(1) + " 7, 2008, 01" + timeSeparator(fi) + "07 PM";
 }
 
 void TestReportLayout::dateLine()
 {
     QFETCH(QDateTime, when);
     QFETCH(QLocale, locale);
-    QTEST(PrintDateText(when, locale), "text");
+    QTEST(printDateText(when, locale), "text");
 }
 
 QTEST_GUILESS_MAIN(TestReportLayout)

@@ -31,9 +31,9 @@ private slots:
 
 void TestRunOrderFile::writesEntriesWithCrLf()
 {
-    WriteRunOrderFile({"3", "0", "12"}, file());
+    writeRunOrderFile({"3", "0", "12"}, file());
     QCOMPARE(readBytes(file()), QByteArray::fromHex("330D0A300D0A31320D0A"));
-    WriteRunOrderFile({}, file());
+    writeRunOrderFile({}, file());
     QCOMPARE(readBytes(file()), QByteArray());
 }
 
@@ -100,8 +100,8 @@ void TestRunOrderFile::writeFailureRaisesAndKeepsTheOldFile()
 {
     writeBytes(file(), "1\r\n");
     QDir().mkpath(dir.filePath("blocked"));
-    QVERIFY_THROWS_EXCEPTION(AppError, WriteRunOrderFile({"2"}, dir.filePath("blocked")));
-    QVERIFY_THROWS_EXCEPTION(AppError, WriteRunOrderFile({"2"}, dir.filePath("no/such/folder/x.run")));
+    QVERIFY_THROWS_EXCEPTION(AppError, writeRunOrderFile({"2"}, dir.filePath("blocked")));
+    QVERIFY_THROWS_EXCEPTION(AppError, writeRunOrderFile({"2"}, dir.filePath("no/such/folder/x.run")));
     QCOMPARE(readBytes(file()), QByteArray("1\r\n"));
 }
 
@@ -110,7 +110,7 @@ void TestRunOrderFile::savedThroughLinkIntoTheRealFile()
     const QString link = dir.filePath("current.run");
     writeBytes(file(), "1\r\n");
     QVERIFY(::symlink("event.run", QFile::encodeName(link).constData()) == 0);
-    WriteRunOrderFile({"4", "5"}, link);
+    writeRunOrderFile({"4", "5"}, link);
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readBytes(file()), QByteArray("4\r\n5\r\n"));
 }

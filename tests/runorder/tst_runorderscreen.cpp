@@ -42,8 +42,8 @@ struct Rig : ControllerRig {
         screen->RunGridMouseDown(rows.first());
         for (int row : rows.mid(1)) {
             screen->RunGridMouseMove();
-            if (screen->RangeSelect())
-                screen->MoveAnchor(column, row);
+            if (screen->rangeSelect())
+                screen->moveAnchor(column, row);
             else
                 screen->RunGridSelectCell(column, row);
         }
@@ -156,10 +156,10 @@ void TestRunOrderScreen::takeSendsDisplayedStandsAndAnnouncesWithoutAdvancing()
         rig.controller.RunLinkCycle();
         QCOMPARE(rig.port.Take(), (QList<QByteArray>{"*1A040A47\r\n", "*2A046845\r\n", "*3A04C651\r\n"}));
     }
-    QCOMPARE(rig.board.Stand(2).target, 13);
-    QCOMPARE(rig.board.Stand(2).data, QString("13"));
-    QCOMPARE(rig.board.Stand(2).level, QString("13"));
-    QCOMPARE(rig.board.Stand(3).target, 0);
+    QCOMPARE(rig.board.stand(2).target, 13);
+    QCOMPARE(rig.board.stand(2).data, QString("13"));
+    QCOMPARE(rig.board.stand(2).level, QString("13"));
+    QCOMPARE(rig.board.stand(3).target, 0);
     QCOMPARE(rig.board.CurrentSpeaker(), QString("2 : Guest"));
     QCOMPARE(rig.announcer.sent, QStringList({"Speaker Guest", "Speaker Guest"}));
     QCOMPARE(rig.screen->RunOrderPosition(), 2);
@@ -179,7 +179,7 @@ void TestRunOrderScreen::entriesThatNameNoSpeakerAreShownAsEntryZeroAndNeverTake
 {
     Rig rig({"4", "50", "-1", "abc", "", "99999999999"});
     for (int row = 2; row <= 6; ++row) {
-        QCOMPARE(rig.screen->CellText(row, 1), QString("Chair"));
+        QCOMPARE(rig.screen->cellText(row, 1), QString("Chair"));
         rig.screen->RunGridSelectCell(1, row);
         rig.screen->RunOrderTakeBtnClick();
         QCOMPARE(rig.controller.PendingCommand(), quint8(pcRunOrderTake));
@@ -188,8 +188,8 @@ void TestRunOrderScreen::entriesThatNameNoSpeakerAreShownAsEntryZeroAndNeverTake
     QVERIFY(rig.port.Take().isEmpty());
     QVERIFY(rig.announcer.sent.isEmpty());
     QCOMPARE(rig.board.CurrentSpeaker(), QString());
-    QCOMPARE(rig.screen->CellText(1, 1), QString("Guest"));
-    QCOMPARE(rig.screen->CellText(7, 1), QString());
+    QCOMPARE(rig.screen->cellText(1, 1), QString("Guest"));
+    QCOMPARE(rig.screen->cellText(7, 1), QString());
 }
 
 void TestRunOrderScreen::filesAndTheirFailures()

@@ -122,7 +122,7 @@ void TestConferenceForm::glassDragSetsLevelWithinLimits()
     };
     send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, 20);
     send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, 20);  // a second press, its release lost
-    QVERIFY(form.board().Drag().Dragging);
+    QVERIFY(form.board().drag().Dragging);
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::SizeVerCursor);
     send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, 25);  // down from height 0: refused
     QCOMPARE(glass->y(), 200);
@@ -135,9 +135,9 @@ void TestConferenceForm::glassDragSetsLevelWithinLimits()
     send(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, -400);  // above 99: refused as a whole
     QCOMPARE(level->text(), QString("20"));
     send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, -400);
-    QVERIFY(!form.board().Drag().Dragging);
+    QVERIFY(!form.board().drag().Dragging);
     QVERIFY(!QApplication::overrideCursor());
-    QCOMPARE(form.board().Stand(2).target, 0);  // only the panel changed
+    QCOMPARE(form.board().stand(2).target, 0);  // only the panel changed
 }
 
 void TestConferenceForm::onlyLeftButtonAloneDrags()
@@ -147,13 +147,13 @@ void TestConferenceForm::onlyLeftButtonAloneDrags()
     form.show();
     QWidget* glass = control<QWidget>(form, "Stand0Glass");
     QTest::mousePress(glass, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
-    QVERIFY(!form.board().Drag().Dragging);
+    QVERIFY(!form.board().drag().Dragging);
     QTest::mouseRelease(glass, Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
     QTest::mousePress(glass, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 5));
-    QVERIFY(!form.board().Drag().Dragging);
+    QVERIFY(!form.board().drag().Dragging);
     QTest::mouseRelease(glass, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 5));
     QTest::mousePress(glass, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    QVERIFY(form.board().Drag().Dragging);
+    QVERIFY(form.board().drag().Dragging);
     QTest::mouseRelease(glass, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
 }
 
@@ -187,7 +187,7 @@ void TestConferenceForm::enterTakesAndCaptionsComeFromMessages()
     QTest::mouseClick(control<QPushButton>(form, "RunOrderBtn"), Qt::LeftButton);
     enterOnFocus(Qt::Key_Return);
     QCOMPARE(form.controller().PendingCommand(), quint8(pcAbort));
-    form.controller().SetPendingCommand(pcNone);
+    form.controller().setPendingCommand(pcNone);
     ModalAnswerer operatorAnswers;
     QVERIFY(form.close());
 }

@@ -2,6 +2,7 @@
 #include "ModalAnswerer.h"
 #include "StandsOnline.h"
 #include "StandsimRun.h"
+#include "WindowDriving.h"
 #include "database/ConfData.h"
 #include "database/DatabaseGrid.h"
 #include "runorder/ConfRun.h"
@@ -11,12 +12,9 @@
 
 #include <QHeaderView>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
-
-#include <memory>
 
 // The run order window beside the real main and database windows, driven as the operator
 // drives it; speakers arrive as the database grid's own drag data.
@@ -40,57 +38,12 @@ class TestConfRunScreen : public QObject {
         {
             return grid->visualRect(grid->model()->index(row - 1, column)).center();
         }
-        void mouse(QEvent::Type type, Qt::MouseButtons buttons, QPoint at) const
-        {
-            const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-            QMouseEvent event(type, at, grid->viewport()->mapToGlobal(at), button, buttons, Qt::NoModifier);
-            QApplication::sendEvent(grid->viewport(), &event);
-        }
-        // Press on the first cell, pass over the others with the button down, release.
-        void drag(const QList<QPoint>& cells) const
-        {
-            mouse(QEvent::MouseButtonPress, Qt::LeftButton, cells.first());
-            for (QPoint at : cells.mid(1))
-                mouse(QEvent::MouseMove, Qt::LeftButton, at);
-            mouse(QEvent::MouseButtonRelease, Qt::NoButton, cells.last());
-        }
-        // A drop as the platform delivers it: entering, moving, dropping on `target` at `at`.
-        bool drop(const QMimeData& mime, QWidget* target, QPoint at) const
-        {
-            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(target, &enter);
-            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(target, &drop);
-            return enter.isAccepted() && drop.isAccepted();
-        }
-        QColor colourAt(int row, int column) const
-        {
-            const QPoint at = cell(row, column);
-            return grid->viewport()->grab().toImage().pixelColor(at.x(), at.y() + 8);
-        }
     };
-
-    // The drag data of database row `row`, made by the database grid when the operator drags it.
-    static std::unique_ptr<QMimeData> databaseDrag(TConferenceForm& form, int row)
-    {
-        auto* grid = form.findChild<DatabaseGrid*>("DatabaseGrid");
-        std::unique_ptr<QMimeData> dragged;
-        grid->SetDragRunner([&dragged](QMimeData* mime) { dragged.reset(mime); });
-        const QPoint from = grid->visualRect(grid->model()->index(row - 1, 1)).center();
-        const QPoint to = from + QPoint(QApplication::startDragDistance() + 1, 0);
-        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, to, grid->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(grid->viewport(), &move);
-        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, to);
-        return dragged;
-    }
 
     QTemporaryDir scratch;
 
 private slots:
     void layoutFilesAndWriteBack();
-    void dropsMouseKeysAndHighlight();
     void takeAgainstStandsim();
 };
 
@@ -148,7 +101,7 @@ void TestConfRunScreen::layoutFilesAndWriteBack()
     QCOMPARE(w.grid->model()->index(0, 1).data().toString(), QString("No Name"));
 
     // Saving over an existing file is asked first.
-    QVERIFY(w.drop(*databaseDrag(form, 3), w.grid->viewport(), w.cell(1)));
+    QVERIFY(dropOn(*dragFromRow(form.findChild<DatabaseGrid*>("DatabaseGrid"), 3), w.grid->viewport(), w.cell(1)));
     answerer.fileNames << "evening.run";
     QTest::mouseClick(w.button("RunOrderSaveBtn"), Qt::LeftButton);
     QVERIFY2(answerer.seen.last().contains("already exists"), qPrintable(answerer.seen.join('|')));
@@ -169,70 +122,9 @@ void TestConfRunScreen::layoutFilesAndWriteBack()
     w.screen->resize(420, 250);
     QVERIFY(filled());
     form.close();
-    const RunScreenLayout stored = RetrieveRunScreenLayout(folder.path("elevra.ini"));
+    const RunScreenLayout stored = retrieveRunScreenLayout(folder.path("elevra.ini"));
     QCOMPARE(QList<int>({stored.width, stored.height, stored.c0, stored.rowCount}), QList<int>({420, 250, 45, 4}));
     QVERIFY(stored.visible);
-}
-
-void TestConfRunScreen::dropsMouseKeysAndHighlight()
-{
-    DataFolder folder;
-    writeBytes(folder.path("elevra.ini"), "[Run Screen]\nVisible=1\nHeight=300\n[Run Order]\nR0=0\nR1=1\nR2=2\n");
-    TConferenceForm form(folder.paths());
-    form.show();
-    Window w{form};
-    QVERIFY(QTest::qWaitForWindowExposed(w.screen));
-    const std::unique_ptr<QMimeData> guestReader = databaseDrag(form, 4);
-    QVERIFY(guestReader);
-
-    // Onto row 2, onto the heading, below the last row; text from another program is refused.
-    QVERIFY(w.drop(*guestReader, w.grid->viewport(), w.cell(2)));
-    QVERIFY(w.drop(*guestReader, w.grid->horizontalHeader()->viewport(), QPoint(30, 10)));
-    QVERIFY(w.drop(*databaseDrag(form, 1), w.grid->viewport(), QPoint(30, w.grid->viewport()->height() - 3)));
-    QMimeData text;
-    text.setText("Chair\r\n");
-    QVERIFY(!w.drop(text, w.grid->viewport(), w.cell(2)));
-    QCOMPARE(w.list(), QStringList({"3", "0", "3", "1", "2", "0"}));
-    QCOMPARE(w.grid->model()->rowCount(), 6);
-    QCOMPARE(w.grid->model()->index(2, 1).data().toString(), QString("Guest Reader"));
-
-    // A block dragged in the Num column: only its Num cells light up, aqua while active.
-    w.screen->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.screen));
-    w.drag({w.cell(2, 0), w.cell(3, 0), w.cell(4, 0)});
-    const QColor aqua(0, 255, 255);
-    QTRY_COMPARE(w.colourAt(4, 0), aqua);
-    QCOMPARE(w.colourAt(2, 0), aqua);
-    QCOMPARE(w.colourAt(3, 1), QColor(Qt::white));
-    QCOMPARE(w.colourAt(5, 0), QColor(Qt::white));
-    QCOMPARE(w.grid->horizontalHeader()->grab().toImage().pixelColor(10, 15), QColor(0, 128, 128));
-    ModalAnswerer answerer;
-    QTest::keyClick(w.grid, Qt::Key_Delete, Qt::ShiftModifier);
-    QCOMPARE(answerer.seen, QStringList{"Delete this run order entry?"});
-    QCOMPARE(w.list(), QStringList({"3", "2", "0"}));
-    QTest::keyClick(w.grid, Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(w.screen->screen().Selection().bottom, 3);
-    QTest::keyClick(w.grid, Qt::Key_Up);
-    QCOMPARE(form.programData().runOrder.RunOrderPosition, 1);
-
-    // An Identifier cell carried below the grid goes to the row beyond the edge: here the last.
-    w.drag({w.cell(1), QPoint(w.cell(1).x(), w.grid->viewport()->height() + 5)});
-    QCOMPARE(w.list(), QStringList({"2", "0", "3"}));
-    QCOMPARE(form.programData().runOrder.RunOrderPosition, 3);
-
-    // Enter and a double-click take; another window active turns the highlight to button face.
-    QTest::keyClick(w.grid, Qt::Key_Return);
-    QCOMPARE(form.controller().PendingCommand(), quint8(pcRunOrderTake));
-    form.controller().SetPendingCommand(pcNone);
-    // The platform sends a press and a release before the double-click; QTest sends only the latter.
-    QTest::mouseClick(w.grid->viewport(), Qt::LeftButton, {}, w.cell(2));
-    QCOMPARE(form.controller().PendingCommand(), quint8(pcNone));
-    QTest::mouseDClick(w.grid->viewport(), Qt::LeftButton, {}, w.cell(2));
-    QCOMPARE(form.controller().PendingCommand(), quint8(pcRunOrderTake));
-    form.controller().SetPendingCommand(pcNone);
-    form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    QTRY_COMPARE(w.colourAt(2, 1), w.grid->palette().color(QPalette::Button));
 }
 
 void TestConfRunScreen::takeAgainstStandsim()
@@ -252,7 +144,7 @@ void TestConfRunScreen::takeAgainstStandsim()
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {70, 68, 66}), 15000);
     QCOMPARE(form.findChild<QLabel*>("CurrentSpeaker")->text(), QString("2 : Guest Reader"));
     QCOMPARE(form.findChild<QLabel*>("Stand2Level")->text(), QString("66"));
-    QCOMPARE(form.board().Stand(3).target, 0);
+    QCOMPARE(form.board().stand(3).target, 0);
     QByteArray frames = sim.frames();
     QCOMPARE(frames.count("*1A19B4"), 1);  // 70 × 94
     QCOMPARE(frames.count("*3A183C"), 1);  // 66 × 94

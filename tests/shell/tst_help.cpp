@@ -60,7 +60,7 @@ void TestHelp::everyLinkResolves()
 void TestHelp::linkClickedInTheWindowOpensItsPage()
 {
     HelpWindow window(HelpFileName, nullptr);
-    QVERIFY(window.ShowHelpContext(10));
+    QVERIFY(window.showHelpContext(10));
     auto* browser = window.findChild<QTextBrowser*>("HelpPage");
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QTextCursor anchor = browser->document()->find("run order window");
@@ -118,7 +118,7 @@ void TestHelp::missingOrDamagedFileIsReported()
     ModalAnswerer answerer;
     for (const char* name : {"missing.chm", "garbage.chm", "truncated.chm"}) {
         HelpWindow window(dir.filePath(name), nullptr);
-        QVERIFY(!window.ShowHelpContext(10));
+        QVERIFY(!window.showHelpContext(10));
         QVERIFY(!window.isVisible());
     }
     QCOMPARE(answerer.seen.size(), 3);
@@ -127,7 +127,7 @@ void TestHelp::missingOrDamagedFileIsReported()
         QVERIFY2(answerer.seen[i].contains("is damaged or is not a help file"), qPrintable(answerer.seen[i]));
 
     HelpWindow window(HelpFileName, nullptr);
-    QVERIFY(!window.ShowHelpContext(99));
+    QVERIFY(!window.showHelpContext(99));
     QTRY_VERIFY(answerer.seen.last().contains("has no topic for help context 99"));
 }
 

@@ -19,7 +19,7 @@ class TestInstance : public QObject {
 
     static bool lockHeldByAnother()
     {
-        const int fd = ::open(QFile::encodeName(SingleInstance::lockFilePath()).constData(), O_RDWR | O_CLOEXEC);
+        const int fd = ::open(QFile::encodeName(SingleInstance::lockName()).constData(), O_RDWR | O_CLOEXEC);
         if (fd < 0)
             return false;
         const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;

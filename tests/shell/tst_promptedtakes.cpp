@@ -47,7 +47,7 @@ void TestPromptedTakes::pokeMovesTheStandsSilentlyAndDatabaseTakeIsAnnounced()
             return;
         driver.stop();
         const auto at = [form](int a, int b) {
-            return form->board().Stand(0).actual == a && form->board().Stand(1).actual == b;
+            return form->board().stand(0).actual == a && form->board().stand(1).actual == b;
         };
         if (check(QTest::qWaitFor([&] { return partner.conversations() == 1 && at(10, 20); }, 10000), "link and stands up")
             // Lower case finds "Chair"; the stands go to its heights and nothing is announced.

@@ -54,8 +54,8 @@ void TestStandLink::standsComeOnlineWithTheirHeights()
     const QList<int> heights{10, 20, 30, 40, 50, 60, 70, 99};
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), heights), 10000);
     for (int i = 0; i < 8; ++i) {
-        QCOMPARE(form.board().Stand(i).target, heights[i]);
-        QCOMPARE(form.board().Stand(i).level, QString::number(heights[i]));
+        QCOMPARE(form.board().stand(i).target, heights[i]);
+        QCOMPARE(form.board().stand(i).level, QString::number(heights[i]));
     }
     QVERIFY(sim.frames().contains("*1Q12344C"));
     QVERIFY(sim.frames().contains("*8Q123453"));
@@ -71,9 +71,9 @@ void TestStandLink::takeMovesTheStandsToTheirLevels()
     TConferenceForm form(folder.paths());
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {0, 0, 0}), 10000);
-    form.board().SetLevelText(0, "50");  // as a glass drag leaves it
-    form.board().SetLevelText(1, "25");
-    form.board().SetLevelText(2, "99");
+    form.board().setLevelText(0, "50");  // as a glass drag leaves it
+    form.board().setLevelText(1, "25");
+    form.board().setLevelText(2, "99");
     form.controller().TakeBtnClick();
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {50, 25, 99}), 15000);
     const QByteArray frames = sim.frames();
@@ -92,13 +92,13 @@ void TestStandLink::takeThenAbortSendsOnlyAbort()
     TConferenceForm form(folder.paths());
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {0, 0}), 10000);
-    form.board().SetLevelText(0, "70");
+    form.board().setLevelText(0, "70");
     form.controller().TakeBtnClick();
     form.controller().AbortBtnClick();
     QTRY_VERIFY_WITH_TIMEOUT(sim.frames().contains("*2X00004A"), 5000);
     QVERIFY(sim.frames().contains("*1X000049"));
     QVERIFY(!sim.frames().contains("*1A"));
-    QCOMPARE(form.board().Stand(0).actual, 0);
+    QCOMPARE(form.board().stand(0).actual, 0);
 }
 
 void TestStandLink::silentStandsTurnGrey()
@@ -110,19 +110,19 @@ void TestStandLink::silentStandsTurnGrey()
     writeBytes(folder.path("elevra.ini"), "[Main]\nStands Displayed=4\n");
     TConferenceForm form(folder.paths());
     form.show();
-    QTRY_VERIFY_WITH_TIMEOUT(form.board().Stand(3).online && form.board().Stand(1).online, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.board().stand(3).online && form.board().stand(1).online, 10000);
     // Stand 3 has been polled twice, so its first poll went unanswered past a tick.
     QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*3Q") >= 2, 10000);
-    QVERIFY(!form.board().Stand(2).online);
-    QCOMPARE(form.board().Stand(2).data, QString("0"));
+    QVERIFY(!form.board().stand(2).online);
+    QCOMPARE(form.board().stand(2).data, QString("0"));
 
     sim.process.kill();  // every stand falls silent
     QVERIFY(sim.process.waitForFinished(5000));
     folder.linkCom1(folder.path("gone"));  // so the retries cannot find another test's line
-    QTRY_VERIFY_WITH_TIMEOUT(!form.board().Stand(0).online && !form.board().Stand(1).online
-                                     && !form.board().Stand(3).online, 10000);
-    QCOMPARE(form.board().Stand(3).actual, 0);
-    QCOMPARE(form.board().Stand(3).target, 8);  // the target stays what it was
+    QTRY_VERIFY_WITH_TIMEOUT(!form.board().stand(0).online && !form.board().stand(1).online
+                                     && !form.board().stand(3).online, 10000);
+    QCOMPARE(form.board().stand(3).actual, 0);
+    QCOMPARE(form.board().stand(3).target, 8);  // the target stays what it was
 }
 
 void TestStandLink::nudgeMovesOneUnitFromTheReportedHeight()
@@ -135,16 +135,16 @@ void TestStandLink::nudgeMovesOneUnitFromTheReportedHeight()
     TConferenceForm form(folder.paths());
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {98}), 10000);
-    form.controller().NudgeUpBtnClick(0);
+    form.controller().nudgeUpBtnClick(0);
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {99}), 5000);
-    form.controller().NudgeUpBtnClick(0);  // at 99 nothing more is sent
+    form.controller().nudgeUpBtnClick(0);  // at 99 nothing more is sent
     QTRY_COMPARE_WITH_TIMEOUT(form.controller().PendingCommand(), quint8(pcNone), 5000);
     // A frame of that cycle would reach the simulator before the poll that follows it.
     const qsizetype polls = sim.frames().count("*1Q");
     QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*1Q") > polls, 5000);
-    QCOMPARE(form.board().Stand(0).actual, 99);
+    QCOMPARE(form.board().stand(0).actual, 99);
     QCOMPARE(sim.frames().count("*1A"), 1);
-    form.controller().NudgeDownBtnClick(0);
+    form.controller().nudgeDownBtnClick(0);
     QTRY_VERIFY_WITH_TIMEOUT(allOnlineAt(form.board(), {98}), 5000);
 }
 
@@ -164,8 +164,8 @@ void TestStandLink::splitReplyJoinsOnTheTwentyMillisecondPort()
     far.send(":1A1");
     QTRY_COMPARE_WITH_TIMEOUT(form.controller().Panel2(), QStringLiteral(":1A1"), 5000);
     far.send("25C4D\r\n");
-    QTRY_VERIFY_WITH_TIMEOUT(form.board().Stand(0).online, 5000);
-    QCOMPARE(form.board().Stand(0).actual, 50);
+    QTRY_VERIFY_WITH_TIMEOUT(form.board().stand(0).online, 5000);
+    QCOMPARE(form.board().stand(0).actual, 50);
     QCOMPARE(form.controller().Panel2(), QStringLiteral("25C4D\r\n"));
 }
 
@@ -195,7 +195,7 @@ void TestStandLink::lineErrorReopensThePort()
     QVERIFY(form.controller().CommsOpen());
     // A reply lost in the reopen may grey the stand for a tick; polling brings it back.
     const qsizetype polls = sim.frames().count("*1Q");
-    QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*1Q") > polls + 1 && form.board().Stand(0).online, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("*1Q") > polls + 1 && form.board().stand(0).online, 5000);
 }
 
 void TestStandLink::aReplugResumesPollingWithoutAMessage()
@@ -215,7 +215,7 @@ void TestStandLink::aReplugResumesPollingWithoutAMessage()
     QVERIFY(first.process.waitForFinished(5000));
     // Its device node goes with it; the pseudo-terminal's number may soon name another test's.
     folder.linkCom1(folder.path("gone"));
-    QTRY_VERIFY_WITH_TIMEOUT(!form.board().Stand(0).online && !form.board().Stand(1).online, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.board().stand(0).online && !form.board().stand(1).online, 10000);
     QVERIFY(!form.controller().CommsOpen());
 
     StandsimRun second;

@@ -47,7 +47,7 @@ void TestStandBoard::layoutFollowsStandCount()
 
     StandBoard board;
     board.SetStandsDisplayed(stands);
-    const StandLayout::RightHandLayout& l = board.Layout();
+    const StandLayout::RightHandLayout& l = board.layout();
     QCOMPARE(l.x, x);
     QCOMPARE(l.runOrderButton.left(), runOrderLeft);
     QCOMPARE(l.databaseButton.left(), runOrderLeft);
@@ -56,13 +56,13 @@ void TestStandBoard::layoutFollowsStandCount()
         QCOMPARE(r.left(), takeLeft);
     QCOMPARE(l.clientWidth, clientWidth);
     for (int i = 0; i < 8; ++i)
-        QCOMPARE(board.IsDisplayed(i), i < stands);
+        QCOMPARE(board.isDisplayed(i), i < stands);
 }
 
 void TestStandBoard::rightHandControlsForEightStands()
 {
     StandBoard board;
-    const StandLayout::RightHandLayout& l = board.Layout();
+    const StandLayout::RightHandLayout& l = board.layout();
     QCOMPARE(l.actualHeightLabel, QPoint(400, 268));
     QCOMPARE(l.targetHeightLabel, QPoint(400, 300));
     QCOMPARE(l.currentSpeaker, QRect(408, 32, 185, 28));
@@ -80,12 +80,12 @@ void TestStandBoard::changingStandCount()
     StandBoard board;
     QSignalSpy layout(&board, &StandBoard::layoutChanged);
     board.SetStandsDisplayed(3);
-    QCOMPARE(board.Layout().clientWidth, 362);
-    QVERIFY(board.IsDisplayed(2));
-    QVERIFY(!board.IsDisplayed(3));
+    QCOMPARE(board.layout().clientWidth, 362);
+    QVERIFY(board.isDisplayed(2));
+    QVERIFY(!board.isDisplayed(3));
     board.SetStandsDisplayed(8);
-    QCOMPARE(board.Layout().clientWidth, 602);
-    QVERIFY(board.IsDisplayed(7));
+    QCOMPARE(board.layout().clientWidth, 602);
+    QVERIFY(board.isDisplayed(7));
     QCOMPARE(layout.size(), 2);
 
     board.SetStandsDisplayed(12);
@@ -97,19 +97,19 @@ void TestStandBoard::firstLayout()
     StandBoard board;
     board.SetStandsDisplayed(3);
     // Stand 2 (index 1) in the definition's geometry: the column fills the gap to the base.
-    QCOMPARE(board.ColumnRect(1), QRect(69, 176, 6, 56));
-    QCOMPARE(board.GlassRect(1), QRect(56, 104, 32, 32));
-    QCOMPARE(board.PositionRect(1), QRect(56, 144, 32, 32));
-    QCOMPARE(board.BaseRect(7), QRect(344, 232, 32, 25));
-    QCOMPARE(board.NudgeDownRect(7), QRect(350, 348, 20, 16));
+    QCOMPARE(board.columnRect(1), QRect(69, 176, 6, 56));
+    QCOMPARE(board.glassRect(1), QRect(56, 104, 32, 32));
+    QCOMPARE(board.positionRect(1), QRect(56, 144, 32, 32));
+    QCOMPARE(board.baseRect(7), QRect(344, 232, 32, 25));
+    QCOMPARE(board.nudgeDownRect(7), QRect(350, 348, 20, 16));
 
     board.SetStandHeights(true);
-    board.PlaceGlassesOnColumns();
-    QCOMPARE(board.GlassRect(1), QRect(56, 200, 32, 32));
-    QCOMPARE(board.ColumnRect(1), QRect(69, 232, 6, 0));
-    QCOMPARE(board.Stand(1).data, QStringLiteral("0"));
+    board.placeGlassesOnColumns();
+    QCOMPARE(board.glassRect(1), QRect(56, 200, 32, 32));
+    QCOMPARE(board.columnRect(1), QRect(69, 232, 6, 0));
+    QCOMPARE(board.stand(1).data, QStringLiteral("0"));
     // Hidden stands were not redrawn and keep their first-layout column.
-    QCOMPARE(board.GlassRect(5).top(), 144);
+    QCOMPARE(board.glassRect(5).top(), 144);
 }
 
 void TestStandBoard::heightsAndTargetsPlaceTheSquares_data()
@@ -128,44 +128,44 @@ void TestStandBoard::heightsAndTargetsPlaceTheSquares()
     QFETCH(int, top);
 
     StandBoard board;
-    board.SetActual(4, height);
+    board.setActual(4, height);
     board.SetStandHeights(false);
-    QCOMPARE(board.PositionRect(4).top(), top);
-    QCOMPARE(board.ColumnRect(4).height(), 2 * height);
-    QCOMPARE(board.ColumnRect(4).bottom() + 1, StandLayout::BaseTop);
-    QCOMPARE(board.Stand(4).data, QStringLiteral("0"));  // not updated without update_level
+    QCOMPARE(board.positionRect(4).top(), top);
+    QCOMPARE(board.columnRect(4).height(), 2 * height);
+    QCOMPARE(board.columnRect(4).bottom() + 1, StandLayout::BaseTop);
+    QCOMPARE(board.stand(4).data, QStringLiteral("0"));  // not updated without update_level
 
-    board.StoreTarget(4, height);
+    board.storeTarget(4, height);
     board.SetTargetHeight(4);
-    QCOMPARE(board.GlassRect(4).top(), top);
-    QCOMPARE(board.Stand(4).level, QString::number(height));
+    QCOMPARE(board.glassRect(4).top(), top);
+    QCOMPARE(board.stand(4).level, QString::number(height));
 }
 
 void TestStandBoard::offlineGreysAndZeroes()
 {
     StandBoard board;
-    board.SetActual(2, 60);
+    board.setActual(2, 60);
     board.SetStandOnline(2);
-    board.StoreTarget(2, 60);
+    board.storeTarget(2, 60);
     board.SetTargetHeight(2);
     board.SetStandHeights(true);
-    QVERIFY(board.Appearance(2).enabled);
-    QCOMPARE(board.Appearance(2).positionFill, StandColour::Yellow);
+    QVERIFY(board.appearance(2).enabled);
+    QCOMPARE(board.appearance(2).positionFill, StandColour::Yellow);
 
     board.SetStandOffline(2);
-    const TStand& s = board.Stand(2);
+    const TStand& s = board.stand(2);
     QVERIFY(!s.online);
     QCOMPARE(s.actual, 0);
     QCOMPARE(s.data, QStringLiteral("0"));
-    QCOMPARE(board.ColumnRect(2).height(), 0);
-    QCOMPARE(board.PositionRect(2).top(), 200);
-    QVERIFY(!board.Appearance(2).enabled);
-    QCOMPARE(board.Appearance(2).panelText, StandColour::Gray);
+    QCOMPARE(board.columnRect(2).height(), 0);
+    QCOMPARE(board.positionRect(2).top(), 200);
+    QVERIFY(!board.appearance(2).enabled);
+    QCOMPARE(board.appearance(2).panelText, StandColour::Gray);
     // The target and its glass stay, and the glass can still be dragged.
     QCOMPARE(s.level, QStringLiteral("60"));
-    QCOMPARE(board.GlassRect(2).top(), 80);
+    QCOMPARE(board.glassRect(2).top(), 80);
     board.BeginGlassDrag(2, Qt::LeftButton, Qt::NoModifier, false, 10);
-    board.GlassMouseMove(2, 12);
+    board.glassMouseMove(2, 12);
     QCOMPARE(s.level, QStringLiteral("58"));
 }
 
@@ -174,26 +174,26 @@ void TestStandBoard::clearTargetsOnlyTouchesDisplay()
     StandBoard board;
     board.SetStandsDisplayed(2);
     for (int i : {0, 1, 2}) {
-        board.StoreTarget(i, 40);
+        board.storeTarget(i, 40);
         board.SetTargetHeight(i);
     }
     board.ClearTargets();
-    QCOMPARE(board.Stand(1).level, QStringLiteral("0"));
-    QCOMPARE(board.GlassRect(1).top(), 200);
-    QCOMPARE(board.Stand(1).target, 40);
-    QCOMPARE(board.Stand(2).level, QStringLiteral("40"));  // not displayed
+    QCOMPARE(board.stand(1).level, QStringLiteral("0"));
+    QCOMPARE(board.glassRect(1).top(), 200);
+    QCOMPARE(board.stand(1).target, 40);
+    QCOMPARE(board.stand(2).level, QStringLiteral("40"));  // not displayed
 }
 
 void TestStandBoard::readTargetHeight()
 {
     StandBoard board;
-    board.SetLevelText(0, QStringLiteral(" 42 "));
-    board.SetLevelText(7, QStringLiteral("17"));
+    board.setLevelText(0, QStringLiteral(" 42 "));
+    board.setLevelText(7, QStringLiteral("17"));
     QCOMPARE(board.ReadTargetHeight(1), 42);
     QCOMPARE(board.ReadTargetHeight(8), 17);
     QCOMPARE(board.ReadTargetHeight(0), 0);
     QCOMPARE(board.ReadTargetHeight(9), 0);
-    board.SetLevelText(0, QStringLiteral("n/a"));
+    board.setLevelText(0, QStringLiteral("n/a"));
     QCOMPARE(board.ReadTargetHeight(1), 0);
 }
 
@@ -223,48 +223,48 @@ void TestStandBoard::pressesThatStartADrag()
 
     StandBoard board;
     board.SetStandHeights(true);
-    board.PlaceGlassesOnColumns();
+    board.placeGlassesOnColumns();
     QSignalSpy raised(&board, &StandBoard::glassRaised);
     QSignalSpy cursor(&board, &StandBoard::draggingChanged);
 
     board.BeginGlassDrag(3, Qt::MouseButtons(buttons), Qt::KeyboardModifiers(modifiers), doubleClick, 20);
     QCOMPARE(raised.size(), 1);
     QCOMPARE(raised.at(0).at(0).toInt(), 3);
-    QCOMPARE(board.Drag().Dragging, drags);
+    QCOMPARE(board.drag().Dragging, drags);
     QCOMPARE(cursor.size(), drags ? 1 : 0);
 
-    board.GlassMouseMove(3, 10);
-    QCOMPARE(board.Stand(3).level, drags ? QStringLiteral("10") : QStringLiteral("0"));
+    board.glassMouseMove(3, 10);
+    QCOMPARE(board.stand(3).level, drags ? QStringLiteral("10") : QStringLiteral("0"));
 }
 
 void TestStandBoard::dragMovesGlassAndLevel()
 {
     StandBoard board;
     board.SetStandHeights(true);
-    board.PlaceGlassesOnColumns();
+    board.placeGlassesOnColumns();
     QSignalSpy cursor(&board, &StandBoard::draggingChanged);
 
     board.BeginGlassDrag(0, Qt::LeftButton, Qt::NoModifier, false, 20);
-    board.GlassMouseMove(0, 15);  // up 5: glass up 10 pixels
-    QCOMPARE(board.GlassRect(0).top(), 190);
-    QCOMPARE(board.Stand(0).level, QStringLiteral("5"));
-    QVERIFY(board.Drag().DragSkipMove);
+    board.glassMouseMove(0, 15);  // up 5: glass up 10 pixels
+    QCOMPARE(board.glassRect(0).top(), 190);
+    QCOMPARE(board.stand(0).level, QStringLiteral("5"));
+    QVERIFY(board.drag().DragSkipMove);
 
     // The move right after a step is skipped but still becomes the new reference.
-    board.GlassMouseMove(0, 30);
-    QCOMPARE(board.GlassRect(0).top(), 190);
-    QVERIFY(!board.Drag().DragSkipMove);
-    QCOMPARE(board.Drag().DragLastY, 30);
-    board.GlassMouseMove(0, 28);
-    QCOMPARE(board.Stand(0).level, QStringLiteral("7"));
-    QCOMPARE(board.Stand(0).target, 0);
+    board.glassMouseMove(0, 30);
+    QCOMPARE(board.glassRect(0).top(), 190);
+    QVERIFY(!board.drag().DragSkipMove);
+    QCOMPARE(board.drag().DragLastY, 30);
+    board.glassMouseMove(0, 28);
+    QCOMPARE(board.stand(0).level, QStringLiteral("7"));
+    QCOMPARE(board.stand(0).target, 0);
 
     board.EndGlassDrag();
-    QVERIFY(!board.Drag().Dragging);
+    QVERIFY(!board.drag().Dragging);
     QCOMPARE(cursor.size(), 2);
     QCOMPARE(cursor.last().at(0).toBool(), false);
-    board.GlassMouseMove(0, 0);
-    QCOMPARE(board.Stand(0).level, QStringLiteral("7"));
+    board.glassMouseMove(0, 0);
+    QCOMPARE(board.stand(0).level, QStringLiteral("7"));
 }
 
 void TestStandBoard::dragRefusedBeyondLimits_data()
@@ -288,16 +288,16 @@ void TestStandBoard::dragRefusedBeyondLimits()
     QFETCH(QString, level);
 
     StandBoard board;
-    board.StoreTarget(0, target);
+    board.storeTarget(0, target);
     board.SetTargetHeight(0);
-    const int topBefore = board.GlassRect(0).top();
+    const int topBefore = board.glassRect(0).top();
 
     board.BeginGlassDrag(0, Qt::LeftButton, Qt::NoModifier, false, 16);
-    board.GlassMouseMove(0, 16 + dy);
-    QCOMPARE(board.Stand(0).level, level);
+    board.glassMouseMove(0, 16 + dy);
+    QCOMPARE(board.stand(0).level, level);
     const bool moved = level != QString::number(target);
-    QCOMPARE(board.GlassRect(0).top(), moved ? topBefore + 2 * dy : topBefore);
-    QCOMPARE(board.Drag().DragSkipMove, moved);
+    QCOMPARE(board.glassRect(0).top(), moved ? topBefore + 2 * dy : topBefore);
+    QCOMPARE(board.drag().DragSkipMove, moved);
 }
 
 QTEST_APPLESS_MAIN(TestStandBoard)

@@ -33,7 +33,7 @@ public:
             return;
         StandHeights heights;
         heights.fill(20);
-        link->TakeHeights(heights, QStringLiteral("2 : Somebody"));
+        link->takeHeights(heights, QStringLiteral("2 : Somebody"));
     }
 };
 
@@ -98,7 +98,7 @@ void TestStandController::startCommsOpensConfiguredPort()
     QVERIFY(!link.QueryTime().isActive());
     QCOMPARE(link.QueryTime().interval(), 500);
 
-    link.SetComPortNumber(7);
+    link.setComPortNumber(7);
     link.StartComms(true);
     QVERIFY(link.CommsOpen());
     QCOMPARE(port.portName, QStringLiteral("COM7"));
@@ -114,7 +114,7 @@ void TestStandController::startCommsFailure()
     QSignalSpy failed(rig.link.get(), &StandController::commsFailed);
     QVERIFY(!rig.link->CommsOpen());
 
-    rig.link->SetComPortNumber(12);
+    rig.link->setComPortNumber(12);
     rig.link->StartComms(true);
     QCOMPARE(failed.size(), 1);
     QCOMPARE(failed.at(0).at(0).toInt(), 12);
@@ -155,7 +155,7 @@ void TestStandController::standComesOnlineAndTargetSnaps()
     rig.link->QueryTimeTimer();
     rig.Receive(Reply(1, 50 * 94));
 
-    const TStand& s = rig.board.Stand(0);
+    const TStand& s = rig.board.stand(0);
     QVERIFY(s.online);
     QCOMPARE(s.actual, 50);
     QCOMPARE(s.target, 50);
@@ -178,18 +178,18 @@ void TestStandController::silentStandTurnsOfflineAtNextTick()
 {
     Rig rig(1);
     rig.Online({{1, 40}});
-    QVERIFY(rig.board.Stand(0).online);
+    QVERIFY(rig.board.stand(0).online);
     QVERIFY(rig.link->AwaitingReply());
 
     rig.link->QueryTimeTimer();
-    const TStand& s = rig.board.Stand(0);
+    const TStand& s = rig.board.stand(0);
     QVERIFY(!s.online);
     QCOMPARE(s.actual, 0);
     QCOMPARE(s.data, QStringLiteral("0"));
     QCOMPARE(s.columnHeight, 0);
     QCOMPARE(s.positionTop, 200);
     QCOMPARE(s.target, 40);
-    QVERIFY(!rig.board.Appearance(0).enabled);
+    QVERIFY(!rig.board.appearance(0).enabled);
     QCOMPARE(rig.port.Take(), QList<QByteArray>{Poll(1)});
 
     // Its next answer brings it back, the target snapping to the reported height.
@@ -205,27 +205,27 @@ void TestStandController::replyFromAnotherStand()
     QCOMPARE(rig.link->PollStand(), quint8(1));  // stand 2 is polled
 
     rig.Receive(Reply(3, 30 * 94));
-    QVERIFY(rig.board.Stand(2).online);
-    QCOMPARE(rig.board.Stand(2).actual, 30);
+    QVERIFY(rig.board.stand(2).online);
+    QCOMPARE(rig.board.stand(2).actual, 30);
     QCOMPARE(rig.port.Take(), QList<QByteArray>{Poll(3)});
 
     // The outstanding poll is now stand 3's, so a tick greys stand 3, not stand 2.
     rig.link->QueryTimeTimer();
-    QVERIFY(rig.board.Stand(1).online);
-    QCOMPARE(rig.board.Stand(1).actual, 20);
-    QVERIFY(!rig.board.Stand(2).online);
+    QVERIFY(rig.board.stand(1).online);
+    QCOMPARE(rig.board.stand(1).actual, 20);
+    QVERIFY(!rig.board.stand(2).online);
 }
 
 void TestStandController::replyForNoStandStillCycles()
 {
     Rig rig(2);
     rig.Online({{1, 10}});
-    const TStands before = rig.board.AllStands();
+    const TStands before = rig.board.allStands();
     rig.Receive(":9A1234zz");
     rig.Receive(":0A1234zz");
     for (int i = 0; i < 8; ++i) {
-        QCOMPARE(rig.board.Stand(i).online, before[i].online);
-        QCOMPARE(rig.board.Stand(i).actual, before[i].actual);
+        QCOMPARE(rig.board.stand(i).online, before[i].online);
+        QCOMPARE(rig.board.stand(i).actual, before[i].actual);
     }
     QCOMPARE(rig.port.Take(), (QList<QByteArray>{Poll(2), Poll(1)}));
 }
@@ -250,15 +250,15 @@ void TestStandController::takeSendsDraggedLevel()
 {
     Rig rig(2);
     rig.Online({{1, 10}, {2, 40}});
-    rig.board.SetCurrentSpeaker(QStringLiteral("3 : Somebody"));
+    rig.board.setCurrentSpeaker(QStringLiteral("3 : Somebody"));
 
     // Stand 1's glass sits at top 180 (height 10); dragging it up 10 pixels of mouse
     // moves it 20 pixels, to height 20.
     rig.board.BeginGlassDrag(0, Qt::LeftButton, Qt::NoModifier, false, 16);
-    rig.board.GlassMouseMove(0, 6);
+    rig.board.glassMouseMove(0, 6);
     rig.board.EndGlassDrag();
-    QCOMPARE(rig.board.Stand(0).level, QStringLiteral("20"));
-    QCOMPARE(rig.board.Stand(0).target, 10);
+    QCOMPARE(rig.board.stand(0).level, QStringLiteral("20"));
+    QCOMPARE(rig.board.stand(0).target, 10);
 
     rig.link->TakeBtnClick();
     rig.link->QueryTimeTimer();
@@ -272,15 +272,15 @@ void TestStandController::homeClearsDisplayAtOnce()
 {
     Rig rig(2);
     rig.Online({{1, 30}, {2, 40}});
-    rig.board.SetCurrentSpeaker(QStringLiteral("Somebody"));
+    rig.board.setCurrentSpeaker(QStringLiteral("Somebody"));
     rig.link->HomeBtnClick();
 
     for (int i = 0; i < 2; ++i) {
-        QCOMPARE(rig.board.Stand(i).level, QStringLiteral("0"));
-        QCOMPARE(rig.board.Stand(i).glassTop, 200);
+        QCOMPARE(rig.board.stand(i).level, QStringLiteral("0"));
+        QCOMPARE(rig.board.stand(i).glassTop, 200);
     }
-    QCOMPARE(rig.board.Stand(0).target, 30);
-    QCOMPARE(rig.board.Stand(1).target, 40);
+    QCOMPARE(rig.board.stand(0).target, 30);
+    QCOMPARE(rig.board.stand(1).target, 40);
     QVERIFY(rig.board.CurrentSpeaker().isEmpty());
     QVERIFY(rig.port.written.isEmpty());
 
@@ -315,35 +315,35 @@ void TestStandController::nudge()
     rig.Online({{2, target}});
 
     if (up)
-        rig.link->NudgeUpBtnClick(1);
+        rig.link->nudgeUpBtnClick(1);
     else
-        rig.link->NudgeDownBtnClick(1);
+        rig.link->nudgeDownBtnClick(1);
     QCOMPARE(rig.link->NudgeStand(), 1);
     // The reply updates the height and its cycle carries out the nudge.
     rig.Receive(Reply(2, actual * 94));
 
     const int expectedTarget = frame.isEmpty() ? target : actual + (up ? 1 : -1);
     QCOMPARE(rig.port.Take(), frame.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{frame});
-    QCOMPARE(rig.board.Stand(1).target, expectedTarget);
-    QCOMPARE(rig.board.Stand(1).level, QString::number(expectedTarget));
+    QCOMPARE(rig.board.stand(1).target, expectedTarget);
+    QCOMPARE(rig.board.stand(1).level, QString::number(expectedTarget));
     QCOMPARE(rig.link->PendingCommand(), quint8(pcNone));
 }
 
 void TestStandController::closedPortRefusesButKeepsNudge()
 {
     Rig rig(2, false);
-    rig.board.StoreTarget(0, 30);
+    rig.board.storeTarget(0, 30);
     rig.board.SetTargetHeight(0);
-    rig.board.SetCurrentSpeaker(QStringLiteral("Somebody"));
+    rig.board.setCurrentSpeaker(QStringLiteral("Somebody"));
 
     rig.link->TakeBtnClick();
     rig.link->AbortBtnClick();
     rig.link->HomeBtnClick();
     QCOMPARE(rig.link->PendingCommand(), quint8(pcNone));
-    QCOMPARE(rig.board.Stand(0).level, QStringLiteral("30"));
+    QCOMPARE(rig.board.stand(0).level, QStringLiteral("30"));
     QCOMPARE(rig.board.CurrentSpeaker(), QStringLiteral("Somebody"));
 
-    rig.link->NudgeUpBtnClick(0);
+    rig.link->nudgeUpBtnClick(0);
     rig.link->QueryTimeTimer();
     rig.link->QueryTimeTimer();
     rig.link->QueryTimeTimer();
@@ -361,7 +361,7 @@ void TestStandController::lineErrorReopensPort()
 {
     Rig rig(1);
     QSignalSpy failed(rig.link.get(), &StandController::commsFailed);
-    rig.link->SetComPortNumber(4);
+    rig.link->setComPortNumber(4);
     rig.link->Comms1ReceiveError();
     QCOMPARE(rig.port.stops, 1);
     QCOMPARE(rig.port.starts, 2);
@@ -383,37 +383,37 @@ void TestStandController::lineErrorReopensPort()
 void TestStandController::hangupRetriesTheSamePortSilently()
 {
     Rig rig(2);
-    rig.link->SetComPortNumber(3);
+    rig.link->setComPortNumber(3);
     QSignalSpy failed(rig.link.get(), &StandController::commsFailed);
     rig.port.opens = false;
     rig.port.OnHangup();
     QCOMPARE(rig.port.stops, 1);
     QVERIFY(!rig.link->CommsOpen());
-    QVERIFY(rig.link->RetryTime().isActive());
-    QCOMPARE(rig.link->RetryTime().interval(), 1000);
+    QVERIFY(rig.link->retryTime().isActive());
+    QCOMPARE(rig.link->retryTime().interval(), 1000);
 
-    rig.link->RetryTimeTimer();
+    rig.link->retryTimeTimer();
     rig.port.throwOnStart = true;
-    rig.link->RetryTimeTimer();
+    rig.link->retryTimeTimer();
     QCOMPARE(rig.port.starts, 3);
-    QVERIFY(rig.link->RetryTime().isActive());
+    QVERIFY(rig.link->retryTime().isActive());
     QCOMPARE(failed.size(), 0);
 
     // Back: the same port, and the first poll goes out at once.
     rig.port.throwOnStart = false;
     rig.port.opens = true;
-    rig.link->RetryTimeTimer();
+    rig.link->retryTimeTimer();
     QCOMPARE(rig.port.portName, QStringLiteral("COM3"));
     QVERIFY(rig.link->CommsOpen());
-    QVERIFY(!rig.link->RetryTime().isActive());
+    QVERIFY(!rig.link->retryTime().isActive());
     QCOMPARE(rig.port.Take(), QList<QByteArray>{Poll(1)});
 
     // Closed for a change of port: no retry reopens it, and a nudge waits for the new port.
     rig.port.OnHangup();
-    rig.link->StopComms();
-    QVERIFY(!rig.link->RetryTime().isActive());
+    rig.link->stopComms();
+    QVERIFY(!rig.link->retryTime().isActive());
     QVERIFY(!rig.link->CommsOpen());
-    rig.link->NudgeUpBtnClick(0);
+    rig.link->nudgeUpBtnClick(0);
     rig.link->QueryTimeTimer();
     QCOMPARE(rig.link->PendingCommand(), quint8(pcNudgeUp));
     QCOMPARE(rig.port.Take(), QList<QByteArray>());
@@ -421,9 +421,9 @@ void TestStandController::hangupRetriesTheSamePortSilently()
     // A port chosen anew ends the retries for the old one, whether it opens or not.
     rig.port.OnHangup();
     rig.port.opens = false;
-    rig.link->SetComPortNumber(5);
+    rig.link->setComPortNumber(5);
     rig.link->StartComms(true);
-    QVERIFY(!rig.link->RetryTime().isActive());
+    QVERIFY(!rig.link->retryTime().isActive());
     QCOMPARE(failed.size(), 1);
 }
 
@@ -447,8 +447,8 @@ void TestStandController::pendingTakesOfOtherWindows()
 
     Rig rig(1);
     RecordingTakes takes;
-    rig.link->SetTakeHandler(&takes);
-    rig.link->SetPendingCommand(quint8(command));
+    rig.link->setTakeHandler(&takes);
+    rig.link->setPendingCommand(quint8(command));
     rig.link->QueryTimeTimer();
     QCOMPARE(takes.calls, calls);
     QCOMPARE(rig.port.Take().size(), polled ? 1 : 0);
@@ -460,13 +460,13 @@ void TestStandController::takeOfAnotherWindowWritesInsideTheCycle()
     rig.Online({{1, 10}, {2, 40}});
     RecordingTakes takes;
     takes.link = rig.link.get();
-    rig.link->SetTakeHandler(&takes);
-    rig.link->SetPendingCommand(pcRunOrderTake);
+    rig.link->setTakeHandler(&takes);
+    rig.link->setPendingCommand(pcRunOrderTake);
     rig.Receive(Reply(2, 40 * 94));
 
     QCOMPARE(rig.port.Take(), (QList<QByteArray>{"*1A075846\r\n", "*2A075847\r\n"}));
-    QCOMPARE(rig.board.Stand(1).target, 20);
-    QCOMPARE(rig.board.Stand(1).level, QStringLiteral("20"));
+    QCOMPARE(rig.board.stand(1).target, 20);
+    QCOMPARE(rig.board.stand(1).level, QStringLiteral("20"));
     QCOMPARE(rig.board.CurrentSpeaker(), QStringLiteral("2 : Somebody"));
     QCOMPARE(rig.link->PendingCommand(), quint8(pcNone));
 }
@@ -500,15 +500,15 @@ void TestStandController::receivedBlocksAndPanels()
     const char cut[] = ":1A\0" "125C4D";
     rig.link->Comms1ReceiveData(cut, int(sizeof cut - 1));
     QCOMPARE(rig.link->Panel2(), QStringLiteral(":1A"));
-    QCOMPARE(rig.link->Parser().ReplyState(), 3);
-    QVERIFY(!rig.board.Stand(0).online);
+    QCOMPARE(rig.link->parser().ReplyState(), 3);
+    QVERIFY(!rig.board.stand(0).online);
 
     // The parser state survives a port restart: the rest of the split frame still counts.
     rig.link->Comms1ReceiveError();
     rig.Receive("125C4D");
     QCOMPARE(rig.link->Panel2(), QStringLiteral("125C4D"));
-    QVERIFY(rig.board.Stand(0).online);
-    QCOMPARE(rig.board.Stand(0).actual, 50);
+    QVERIFY(rig.board.stand(0).online);
+    QCOMPARE(rig.board.stand(0).actual, 50);
     QCOMPARE(rig.port.Take(), QList<QByteArray>{Poll(1)});
 
     rig.Receive(QByteArray());
@@ -539,9 +539,9 @@ void TestStandController::swallowedFailuresAreSaidAtMostOnceASecond()
     warnings = &said;
     const QtMessageHandler previous = qInstallMessageHandler(recordWarning);
     Rig rig(2);
-    rig.link->SetComPortNumber(3);
+    rig.link->setComPortNumber(3);
     qint64 now = 50'000;
-    rig.link->Failures().SetClock([&now] { return now; });
+    rig.link->failures().setClock([&now] { return now; });
 
     // A port layer that throws at every attempt, and the retries after a hang-up.
     rig.port.throwOnStart = true;
@@ -549,7 +549,7 @@ void TestStandController::swallowedFailuresAreSaidAtMostOnceASecond()
     rig.port.OnHangup();
     for (int i = 0; i < 3; ++i) {
         now += 300;
-        rig.link->RetryTimeTimer();
+        rig.link->retryTimeTimer();
     }
     now += 100;  // a second after the first line
     rig.link->Comms1ReceiveError();
@@ -558,8 +558,8 @@ void TestStandController::swallowedFailuresAreSaidAtMostOnceASecond()
     rig.port.throwOnStart = false;
     rig.link->StartComms(false);
     ThrowingTakes takes;
-    rig.link->SetTakeHandler(&takes);
-    rig.link->SetPendingCommand(pcRunOrderTake);
+    rig.link->setTakeHandler(&takes);
+    rig.link->setPendingCommand(pcRunOrderTake);
     now += 5000;
     rig.Receive(Reply(1, 40 * 94));
 

@@ -25,13 +25,13 @@ void TestStandFrames::frames_data()
     QTest::addColumn<QString>("frame");
     QTest::addColumn<QByteArray>("wire");
 
-    QTest::newRow("height 50 to stand 1") << HeightFrame(1, 50, 94) << QByteArray("*1A125C4D\r\n");
-    QTest::newRow("height 99 to stand 1") << HeightFrame(1, 99, 94) << QByteArray("*1A245A4E\r\n");
-    QTest::newRow("height 0 any scale") << HeightFrame(1, 0, 250) << QByteArray("*1A000032\r\n");
-    QTest::newRow("poll stand 1") << PollFrame(1) << QByteArray("*1Q12344C\r\n");
-    QTest::newRow("poll stand 2") << PollFrame(2) << QByteArray("*2Q12344D\r\n");
-    QTest::newRow("home stand 1") << CommandFrame(1, QLatin1Char('L')) << QByteArray("*1L00003D\r\n");
-    QTest::newRow("abort stand 1") << CommandFrame(1, QLatin1Char('X')) << QByteArray("*1X000049\r\n");
+    QTest::newRow("height 50 to stand 1") << heightFrame(1, 50, 94) << QByteArray("*1A125C4D\r\n");
+    QTest::newRow("height 99 to stand 1") << heightFrame(1, 99, 94) << QByteArray("*1A245A4E\r\n");
+    QTest::newRow("height 0 any scale") << heightFrame(1, 0, 250) << QByteArray("*1A000032\r\n");
+    QTest::newRow("poll stand 1") << pollFrame(1) << QByteArray("*1Q12344C\r\n");
+    QTest::newRow("poll stand 2") << pollFrame(2) << QByteArray("*2Q12344D\r\n");
+    QTest::newRow("home stand 1") << commandFrame(1, QLatin1Char('L')) << QByteArray("*1L00003D\r\n");
+    QTest::newRow("abort stand 1") << commandFrame(1, QLatin1Char('X')) << QByteArray("*1X000049\r\n");
 }
 
 void TestStandFrames::checksum_data()
@@ -57,7 +57,7 @@ void TestStandFrames::frames()
 {
     QFETCH(QString, frame);
     QFETCH(QByteArray, wire);
-    QCOMPARE(ToWire(frame), wire);
+    QCOMPARE(toWire(frame), wire);
 }
 
 void TestStandFrames::heightArgumentStaysFourDigits_data()
@@ -78,7 +78,7 @@ void TestStandFrames::heightArgumentStaysFourDigits()
     QFETCH(int, height);
     QFETCH(int, scale);
     QFETCH(QByteArray, wire);
-    const QByteArray sent = ToWire(HeightFrame(1, height, scale));
+    const QByteArray sent = toWire(heightFrame(1, height, scale));
     QCOMPARE(sent, wire);
     QCOMPARE(sent.size(), 11);
 }
@@ -105,7 +105,7 @@ void TestStandFrames::parseHeightText()
 {
     QFETCH(QString, text);
     QFETCH(int, value);
-    QCOMPARE(ParseHeightText(text), value);
+    QCOMPARE(StandFrames::parseHeightText(text), value);
 }
 
 void TestStandFrames::decodeHeight_data()
@@ -135,7 +135,7 @@ void TestStandFrames::decodeHeight()
     QFETCH(QString, data);
     QFETCH(int, scale);
     QFETCH(int, height);
-    QCOMPARE(DecodeHeight(data, scale), height);
+    QCOMPARE(StandFrames::decodeHeight(data, scale), height);
 }
 
 QTEST_APPLESS_MAIN(TestStandFrames)

@@ -43,11 +43,11 @@ struct ViewRig : ControllerRig {
     void ExecuteRunOrderTake() override { runScreen.ExecuteRunOrderTake(); }
     void ExecuteDatabaseTake(bool local) override { dataScreen.ExecuteDatabaseTake(local); }
 
-    QJsonObject stands() const { return QJsonDocument::fromJson(state.StandsJson()).object(); }
-    QJsonObject show() const { return QJsonDocument::fromJson(state.ShowJson()).object(); }
+    QJsonObject stands() const { return QJsonDocument::fromJson(state.standsJson()).object(); }
+    QJsonObject show() const { return QJsonDocument::fromJson(state.showJson()).object(); }
     QString ask(const QJsonObject& command)
     {
-        const ShowViewState::Result result = state.CarryOut(command);
+        const ShowViewState::Result result = state.carryOut(command);
         return result.ok ? QStringLiteral("ok") : result.reason;
     }
     QList<int> ghosts() const
@@ -89,20 +89,20 @@ void TestShowView::wrongTokensAreCountedAndDelayedPerAddress()
     TokenGate gate("0123456789abcdef0123456789abcdef");
     using V = TokenGate::Verdict;
     for (int i = 0; i < TokenGate::FreeTries; ++i)
-        QCOMPARE(gate.Check("10.0.0.9", "wrong", 100 * i), V::Wrong);
+        QCOMPARE(gate.check("10.0.0.9", "wrong", 100 * i), V::Wrong);
     // From now on the right token too waits out the delay after the last wrong try.
     const qint64 last = 100 * (TokenGate::FreeTries - 1);
-    QCOMPARE(gate.Check("10.0.0.9", "0123456789abcdef0123456789abcdef", last + 1), V::Wait);
-    QCOMPARE(gate.WaitLeft("10.0.0.9", last + 1), TokenGate::Delay - 1);
-    QCOMPARE(gate.Check("10.0.0.7", "0123456789abcdef0123456789abcdef", last + 1), V::Accepted);
-    QCOMPARE(gate.Check("10.0.0.9", "wrong", last + TokenGate::Delay), V::Wrong);
-    QCOMPARE(gate.Check("10.0.0.9", "0123456789abcdef0123456789abcdef", last + TokenGate::Delay + 1), V::Wait);
-    QCOMPARE(gate.Check("10.0.0.9", "0123456789abcdef0123456789abcdef", last + 2 * TokenGate::Delay), V::Accepted);
+    QCOMPARE(gate.check("10.0.0.9", "0123456789abcdef0123456789abcdef", last + 1), V::Wait);
+    QCOMPARE(gate.waitLeft("10.0.0.9", last + 1), TokenGate::Delay - 1);
+    QCOMPARE(gate.check("10.0.0.7", "0123456789abcdef0123456789abcdef", last + 1), V::Accepted);
+    QCOMPARE(gate.check("10.0.0.9", "wrong", last + TokenGate::Delay), V::Wrong);
+    QCOMPARE(gate.check("10.0.0.9", "0123456789abcdef0123456789abcdef", last + TokenGate::Delay + 1), V::Wait);
+    QCOMPARE(gate.check("10.0.0.9", "0123456789abcdef0123456789abcdef", last + 2 * TokenGate::Delay), V::Accepted);
     // Accepted clears the count: five more wrong tries are heard at once.
     for (int i = 0; i < TokenGate::FreeTries; ++i)
-        QCOMPARE(gate.Check("10.0.0.9", "0123456789abcdef0123456789abcdeF", last + 2 * TokenGate::Delay), V::Wrong);
-    QCOMPARE(gate.Refusals(), 2 * TokenGate::FreeTries + 3);
-    QCOMPARE(TokenGate("").Check("10.0.0.1", "", 0), V::Wrong);
+        QCOMPARE(gate.check("10.0.0.9", "0123456789abcdef0123456789abcdeF", last + 2 * TokenGate::Delay), V::Wrong);
+    QCOMPARE(gate.refusals(), 2 * TokenGate::FreeTries + 3);
+    QCOMPARE(TokenGate("").check("10.0.0.1", "", 0), V::Wrong);
 }
 
 void TestShowView::tokenFileIsTheUsersAloneAndNeverFollowsALink()
@@ -111,18 +111,18 @@ void TestShowView::tokenFileIsTheUsersAloneAndNeverFollowsALink()
     const QString folder = root.filePath("config/elevra");
     const QString file = folder + "/show-view-token";
 
-    const TokenFileResult first = LoadOrMakeToken(QFile::encodeName(folder).toStdString());
+    const TokenFileResult first = loadOrMakeToken(QFile::encodeName(folder).toStdString());
     QVERIFY2(first.made, first.reason.c_str());
     QVERIFY(QRegularExpression("^[0-9a-f]{32}$").match(QString::fromStdString(first.token)).hasMatch());
     QCOMPARE(modeOf(folder) & 0777, mode_t(0700));
     QCOMPARE(modeOf(file) & 0777, mode_t(0600));
-    const TokenFileResult again = LoadOrMakeToken(QFile::encodeName(folder).toStdString());
+    const TokenFileResult again = loadOrMakeToken(QFile::encodeName(folder).toStdString());
     QVERIFY(!again.made);
     QCOMPARE(again.token, first.token);
 
     // Readable by others: it may have been seen, so it is made anew.
     QVERIFY(::chmod(QFile::encodeName(file).constData(), 0644) == 0);
-    const TokenFileResult opened = LoadOrMakeToken(QFile::encodeName(folder).toStdString());
+    const TokenFileResult opened = loadOrMakeToken(QFile::encodeName(folder).toStdString());
     QVERIFY(opened.made && opened.token != first.token);
     QCOMPARE(modeOf(file) & 0777, mode_t(0600));
 
@@ -130,14 +130,14 @@ void TestShowView::tokenFileIsTheUsersAloneAndNeverFollowsALink()
     const QString elsewhere = root.filePath("elsewhere");
     writeBytes(elsewhere, "0123456789abcdef0123456789abcdef\n");
     QVERIFY(QFile::remove(file) && QFile::link(elsewhere, file));
-    const TokenFileResult linked = LoadOrMakeToken(QFile::encodeName(folder).toStdString());
+    const TokenFileResult linked = loadOrMakeToken(QFile::encodeName(folder).toStdString());
     QVERIFY(linked.made && linked.token != "0123456789abcdef0123456789abcdef");
     QVERIFY(S_ISREG(modeOf(file)));
     QCOMPARE(readBytes(elsewhere), QByteArray("0123456789abcdef0123456789abcdef\n"));
 
     // A folder that others may write could have its token swapped: nothing is kept there.
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0770) == 0);
-    const TokenFileResult shared = LoadOrMakeToken(QFile::encodeName(folder).toStdString());
+    const TokenFileResult shared = loadOrMakeToken(QFile::encodeName(folder).toStdString());
     QVERIFY(shared.token.empty());
     QVERIFY(!shared.reason.empty());
 }
@@ -149,21 +149,21 @@ void TestShowView::nextSpeakerOnStageAndTheLine()
     QCOMPARE(rig.stands().value("line").toString(), QString("silent"));
     rig.reply(1, 10);
     QCOMPARE(rig.stands().value("line").toString(), QString("answering"));
-    QCOMPARE(rig.state.LineWrongFor(), 0);
+    QCOMPARE(rig.state.lineWrongFor(), 0);
     const QJsonObject first = rig.stands().value("stands").toArray().at(0).toObject();
     QCOMPARE(first.value("a").toInt(), 10);
     QVERIFY(first.value("on").toBool());
     QVERIFY(!rig.stands().value("stands").toArray().at(1).toObject().value("on").toBool());
 
     // Before any take the current row is the one to come: Guest's heights are the ghosts.
-    QCOMPARE(rig.state.OnStageRow(), 0);
-    QCOMPARE(rig.state.NextRow(), 1);
+    QCOMPARE(rig.state.onStageRow(), 0);
+    QCOMPARE(rig.state.nextRow(), 1);
     QCOMPARE(rig.ghosts(), (QList<int>{11, 12, 13, 14}));
     QCOMPARE(rig.ask({{"command", "go"}}), QString("ok"));
     rig.controller.RunLinkCycle();
     QCOMPARE(rig.board.CurrentSpeaker(), QString("1 : Guest"));
-    QCOMPARE(rig.state.OnStageRow(), 1);
-    QCOMPARE(rig.state.NextRow(), 2);
+    QCOMPARE(rig.state.onStageRow(), 1);
+    QCOMPARE(rig.state.nextRow(), 2);
     QCOMPARE(rig.ghosts(), (QList<int>{42, 38, 40, 45}));
     QCOMPARE(rig.show().value("rows").toArray(),
              QJsonArray({QJsonArray{"Guest", false}, QJsonArray{"Chair", false}, QJsonArray{"x", true}}));
@@ -171,8 +171,8 @@ void TestShowView::nextSpeakerOnStageAndTheLine()
     // The main window's Take empties the panel: nobody of the run order is on stage.
     rig.controller.TakeBtnClick();
     rig.controller.RunLinkCycle();
-    QCOMPARE(rig.state.OnStageRow(), 0);
-    QCOMPARE(rig.state.NextRow(), 1);
+    QCOMPARE(rig.state.onStageRow(), 0);
+    QCOMPARE(rig.state.nextRow(), 1);
 
     // The entry that names nobody has no heights to draw.
     rig.runScreen.RunGridSelectCell(1, 3);
@@ -182,9 +182,9 @@ void TestShowView::nextSpeakerOnStageAndTheLine()
     rig.presets[4] = TPreset{};
     QCOMPARE(rig.show().value("rows").toArray().at(0), QJsonValue(QJsonArray{"No Name", true}));
 
-    rig.controller.Comms1Hangup();
+    rig.controller.comms1Hangup();
     QCOMPARE(rig.stands().value("line").toString(), QString("retrying"));
-    QVERIFY(QTest::qWaitFor([&] { return rig.state.LineWrongFor() > 0; }, 1000));
+    QVERIFY(QTest::qWaitFor([&] { return rig.state.lineWrongFor() > 0; }, 1000));
 }
 
 void TestShowView::commandsOnlyAskAndSayWhyNot()
@@ -211,7 +211,7 @@ void TestShowView::commandsOnlyAskAndSayWhyNot()
     QCOMPARE(rig.controller.PendingCommand(), quint8(pcHome));
     QCOMPARE(rig.ask({{"command", "raise"}}), QString("unknown command"));
 
-    rig.controller.StopComms();
+    rig.controller.stopComms();
     QCOMPARE(rig.ask({{"command", "abort"}}), QString("the serial line is closed"));
     QCOMPARE(rig.controller.PendingCommand(), quint8(pcHome));
     rig.runOrder.RunOrderList.clear();

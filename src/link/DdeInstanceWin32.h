@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+
+#include <windows.h>
+#include <ddeml.h>
+
+#include <memory>
+
+// One DDEML transaction as the callback received it.
+struct DdeCall {
+    UINT type;
+    UINT format;
+    HCONV conv;
+    HSZ hsz1;
+    HSZ hsz2;
+    HDDEDATA data;
+    ULONG_PTR data1;
+    ULONG_PTR data2;
+};
+
+// What owns a DDEML instance: a server's service or a client's conversation.
+class DdeParty {
+public:
+    virtual ~DdeParty() = default;
+    virtual HDDEDATA Transaction(const DdeCall& call) = 0;
+};
+
+// A DDEML instance of its own for one party, made on the window thread, whose messages the
+// thread's event loop dispatches: every callback runs there, from inside that loop. Each party
+// has its own, so ending one (and whatever conversations DDEML still keeps in it) leaves the
+// others alone. Its string handles are made in UTF-16 and compared as DDEML does, ignoring case.
+class DdeInstance {
+public:
+    // A process holds at most this many at once.
+    static constexpr int MaxInstances = 8;
+
+    // The instance, or null with `error` set when DDEML refused it. Never freed inside its
+    // own callback.
+    static std::unique_ptr<DdeInstance> Make(DdeParty& party, DWORD flags, QString* error);
+    ~DdeInstance();
+    DdeInstance(const DdeInstance&) = delete;
+    DdeInstance& operator=(const DdeInstance&) = delete;
+
+    DWORD Id() const { return id_; }
+
+    // A string handle that the caller frees with Free.
+    HSZ String(const QString& text) const;
+    void Free(HSZ string) const;
+    QString Text(HSZ string) const;
+    bool SameName(HSZ a, HSZ b) const { return a && b && DdeCmpStringHandles(a, b) == 0; }
+
+    // The data of a handle, at most `limit` bytes; false when it holds more.
+    bool Data(HDDEDATA data, qsizetype limit, QByteArray* bytes) const;
+    HDDEDATA MakeData(const QByteArray& bytes, HSZ item, UINT format) const;
+
+    // The error text for a DDEML error code, as the program reports it.
+    static QString ErrorText(UINT code);
+
+private:
+    DdeInstance(DWORD id, int slot) : id_(id), slot_(slot) {}
+
+    DWORD id_;
+    int slot_;
+};

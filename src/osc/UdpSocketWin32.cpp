@@ -1,0 +1,163 @@
+#include "osc/UdpSocket.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+// Socket handles are kernel handles, whose value fits the descriptor's int both ways (the system
+// keeps them within 32 bits); INVALID_SOCKET becomes -1.
+
+namespace {
+
+// Not in every SDK's headers.
+constexpr DWORD UdpConnReset = _WSAIOW(IOC_VENDOR, 12);
+
+SOCKET Handle(int descriptor)
+{
+    return static_cast<SOCKET>(static_cast<std::intptr_t>(descriptor));
+}
+
+std::string SystemReason(int code)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason;
+    if (length > 0) {
+        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, int(length), nullptr, 0, nullptr, nullptr);
+        reason.resize(std::size_t(bytes));
+        ::WideCharToMultiByte(CP_UTF8, 0, text, int(length), reason.data(), bytes, nullptr, nullptr);
+    }
+    ::LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.' || reason.back() == ' '))
+        reason.pop_back();
+    return reason.empty() ? "system error " + std::to_string(code) : reason;
+}
+
+// Winsock is started once for the life of the process; the reason when it cannot be, else "".
+std::string StartWinsock()
+{
+    static const int result = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    return result == 0 ? std::string() : SystemReason(result);
+}
+
+// Numeric addresses only: a name would send the window thread to a resolver that may hang.
+std::string ResolveNumeric(const std::string& host, std::uint16_t port, int family, int flags, sockaddr_storage& address,
+                           int& length)
+{
+    if (std::string reason = StartWinsock(); !reason.empty())
+        return reason;
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | flags;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    const int error = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
+    if (error != 0)
+        return SystemReason(error);
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+    length = int(found->ai_addrlen);
+    ::freeaddrinfo(found);
+    return {};
+}
+
+} // namespace
+
+void UdpSocket::Close()
+{
+    if (fd_ >= 0)
+        ::closesocket(Handle(fd_));
+    fd_ = -1;
+}
+
+std::string UdpSocket::Bind(const std::string& host, std::uint16_t port)
+{
+    sockaddr_storage address{};
+    int length = 0;
+    if (std::string reason = ResolveNumeric(host, port, AF_UNSPEC, AI_PASSIVE, address, length); !reason.empty())
+        return reason;
+    const SOCKET s = ::WSASocketW(address.ss_family, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET)
+        return SystemReason(::WSAGetLastError());
+    const auto fail = [s] {
+        const int error = ::WSAGetLastError();
+        ::closesocket(s);
+        return SystemReason(error);
+    };
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0)
+        return fail();
+    // Nobody else may bind the port beside this socket and take its datagrams.
+    BOOL exclusive = TRUE;
+    if (::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive) != 0)
+        return fail();
+    // As on Linux, an IPv6 socket on every interface hears IPv4 senders too, as ::ffff:a.b.c.d.
+    if (address.ss_family == AF_INET6) {
+        DWORD v6only = 0;
+        ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&v6only), sizeof v6only);
+    }
+    // A feedback datagram to a closed port comes back as an ICMP error, which Windows would
+    // otherwise hand to the next receive as a reset in place of the next real datagram.
+    BOOL reportResets = FALSE;
+    DWORD returned = 0;
+    ::WSAIoctl(s, UdpConnReset, &reportResets, sizeof reportResets, nullptr, 0, &returned, nullptr, nullptr);
+    if (::bind(s, reinterpret_cast<const sockaddr*>(&address), length) != 0)
+        return fail();
+    fd_ = static_cast<int>(static_cast<std::intptr_t>(s));
+    family_ = address.ss_family;
+    return {};
+}
+
+std::string UdpSocket::CheckPeer(const UdpPeer& peer) const
+{
+    sockaddr_storage address{};
+    int length = 0;
+    return ResolveNumeric(peer.host, peer.port, family_, 0, address, length);
+}
+
+std::optional<UdpDatagram> UdpSocket::Receive()
+{
+    if (fd_ < 0)
+        return std::nullopt;
+    UdpDatagram datagram;
+    datagram.bytes.resize(MaxDatagram);
+    sockaddr_storage from{};
+    int fromLength = sizeof from;
+    const int n = ::recvfrom(Handle(fd_), reinterpret_cast<char*>(datagram.bytes.data()), int(datagram.bytes.size()), 0,
+                             reinterpret_cast<sockaddr*>(&from), &fromLength);
+    // A longer datagram fills the buffer, and the rest of it is lost.
+    if (n < 0 && ::WSAGetLastError() == WSAEMSGSIZE)
+        datagram.truncated = true;
+    else if (n < 0)
+        return std::nullopt;
+    else
+        datagram.bytes.resize(std::size_t(n));
+    char host[NI_MAXHOST] = {};
+    char service[NI_MAXSERV] = {};
+    if (::getnameinfo(reinterpret_cast<const sockaddr*>(&from), fromLength, host, sizeof host, service, sizeof service,
+                      NI_NUMERICHOST | NI_NUMERICSERV)
+        == 0) {
+        datagram.from.host = host;
+        datagram.from.port = static_cast<std::uint16_t>(std::strtoul(service, nullptr, 10));
+    }
+    return datagram;
+}
+
+bool UdpSocket::Send(const UdpPeer& to, const std::vector<std::uint8_t>& bytes)
+{
+    sockaddr_storage address{};
+    int length = 0;
+    if (fd_ < 0 || !ResolveNumeric(to.host, to.port, family_, 0, address, length).empty())
+        return false;
+    return ::sendto(Handle(fd_), reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 0,
+                    reinterpret_cast<const sockaddr*>(&address), length)
+           == int(bytes.size());
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+// The prompter tool's two commands, over the platform's link.
+
+#include <QString>
+
+constexpr int TakeTimeout = 5000;
+
+// A line of the tool's log on stderr.
+void say(const QString& text);
+
+// Pokes `name` into the running program; 0 when processed, 1 when refused, 2 when unreachable.
+int take(const QString& name, const QString& service);
+// Serves "Telvio" under `service` and prints every announcement until told to stop.
+int serve(const QString& service);
