@@ -78,7 +78,7 @@ bool measure(QProcess& program, const StandsimRun& sim, Figures& figures)
     UdpSocket sender;
     figures.take = timeSendsToFirstFrame(sim, [&](int i) {
         sender.Send({"127.0.0.1", ListenPort},
-                    EncodeOscMessage("/elevra/speaker/take", {QString(i % 2 ? "Chair" : "Keynote Speaker")}));
+                    encodeOscMessage("/elevra/speaker/take", {QString(i % 2 ? "Chair" : "Keynote Speaker")}));
     });
     return true;
 }

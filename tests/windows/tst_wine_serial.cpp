@@ -42,7 +42,7 @@ struct ProbeRun {
     {
         return QTest::qWaitFor([&] { collect(); return received.contains(text); }, ms);
     }
-    void write(const QString& frame) { process.write(ToWire(frame).toHex() + "\n"); }
+    void write(const QString& frame) { process.write(StandFrames::toWire(frame).toHex() + "\n"); }
     ~ProbeRun()
     {
         process.closeWriteChannel();
@@ -60,7 +60,7 @@ struct Feedback {
     void collect()
     {
         while (const auto datagram = socket.Receive()) {
-            const auto messages = ParseOscPacket(
+            const auto messages = parseOscPacket(
                 QByteArray(reinterpret_cast<const char*>(datagram->bytes.data()), qsizetype(datagram->bytes.size())));
             for (const OscMessage& m : messages.value_or(std::vector<OscMessage>{})) {
                 const QList<QByteArray> parts = m.address.split('/');
@@ -122,14 +122,14 @@ private slots:
         probe.process.start(WinePrefix::wine(), {WinePrefix::windowsProgram("comm32_probe.exe"), "COM1"});
         QVERIFY2(probe.waitFor("open", 30000), qPrintable(probe.lines.join('\n')));
 
-        probe.write(PollFrame(3));
+        probe.write(StandFrames::pollFrame(3));
         QVERIFY(probe.waitForReceived(":3A", 3000));
         // A purge aborts the pending read; the reader reads on.
         probe.process.write("purge\n");
-        probe.write(HeightFrame(3, 40, 94));
-        probe.write(PollFrame(3));
-        QVERIFY(probe.waitForReceived(":3A" + ToWire(HeightFrame(3, 40, 94)).mid(3, 4), 3000));
-        QVERIFY(first->frames().contains("IN " + ToWire(HeightFrame(3, 40, 94)).trimmed()));
+        probe.write(StandFrames::heightFrame(3, 40, 94));
+        probe.write(StandFrames::pollFrame(3));
+        QVERIFY(probe.waitForReceived(":3A" + StandFrames::toWire(StandFrames::heightFrame(3, 40, 94)).mid(3, 4), 3000));
+        QVERIFY(first->frames().contains("IN " + StandFrames::toWire(StandFrames::heightFrame(3, 40, 94)).trimmed()));
 
         QVERIFY(!probe.lines.contains("hangup"));
 
@@ -150,7 +150,7 @@ private slots:
                 probe.collect();
                 if (probe.lines.count("open") > opens) {
                     opens = probe.lines.count("open");
-                    probe.write(PollFrame(5));
+                    probe.write(StandFrames::pollFrame(5));
                 }
                 return probe.received.mid(receivedBefore).contains(":5A");
             },
@@ -185,7 +185,7 @@ private slots:
         QVERIFY(feedback.allAre(1, 60000));
 
         UdpSocket sender;
-        QVERIFY(sender.Send({"127.0.0.1", ListenPort}, EncodeOscMessage("/elevra/speaker/take", {QString("Keynote Speaker")})));
+        QVERIFY(sender.Send({"127.0.0.1", ListenPort}, encodeOscMessage("/elevra/speaker/take", {QString("Keynote Speaker")})));
         QVERIFY(QTest::qWaitFor([&] { return takeFramesIn(*first) == 8; }, 5000));
 
         first.reset();
