@@ -76,6 +76,8 @@ bool measure(QProcess& program, const StandsimRun& sim, Figures& figures)
     figures.residentMB = static_cast<double>(residentKiB(program.processId())) / 1024.0;
 
     UdpSocket sender;
+    if (!sender.Bind("127.0.0.1", 0).empty())
+        return false;
     figures.take = timeSendsToFirstFrame(sim, [&](int i) {
         sender.Send({"127.0.0.1", ListenPort},
                     encodeOscMessage("/elevra/speaker/take", {QString(i % 2 ? "Chair" : "Keynote Speaker")}));
