@@ -26,13 +26,14 @@ long long cpuTicks(qint64 pid)
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 
-// The process whose command line names `program`, for Wine's server, which is no child of ours.
+// The process whose program path holds `program`: Wine's server (wineserver64 on some systems),
+// which is no child of ours.
 qint64 processNamed(const QByteArray& program)
 {
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
         bool number = false;
         const qint64 pid = entry.toLongLong(&number);
-        if (number && readBytes("/proc/" + entry + "/cmdline").split('\0').value(0).endsWith(program))
+        if (number && readBytes("/proc/" + entry + "/cmdline").split('\0').value(0).contains(program))
             return pid;
     }
     return -1;
