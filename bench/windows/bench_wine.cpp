@@ -26,13 +26,14 @@ long long cpuTicks(qint64 pid)
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 
-// The process whose command line names `program`, for Wine's server, which is no child of ours.
+// The process whose program path holds `program`: Wine's server (wineserver64 on some systems),
+// which is no child of ours.
 qint64 processNamed(const QByteArray& program)
 {
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
         bool number = false;
         const qint64 pid = entry.toLongLong(&number);
-        if (number && readBytes("/proc/" + entry + "/cmdline").split('\0').value(0).endsWith(program))
+        if (number && readBytes("/proc/" + entry + "/cmdline").split('\0').value(0).contains(program))
             return pid;
     }
     return -1;
@@ -76,6 +77,8 @@ bool measure(QProcess& program, const StandsimRun& sim, Figures& figures)
     figures.residentMB = static_cast<double>(residentKiB(program.processId())) / 1024.0;
 
     UdpSocket sender;
+    if (!sender.Bind("127.0.0.1", 0).empty())
+        return false;
     figures.take = timeSendsToFirstFrame(sim, [&](int i) {
         sender.Send({"127.0.0.1", ListenPort},
                     encodeOscMessage("/elevra/speaker/take", {QString(i % 2 ? "Chair" : "Keynote Speaker")}));

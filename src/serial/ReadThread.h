@@ -62,6 +62,7 @@ private:
     void AbandonPending(_OVERLAPPED* overlapped, bool& pending);
 
     unsigned long statusMask = 444;
+    bool watchingStatus = true;
     bool readPending = false;
     bool commEventPending = false;
 #else

@@ -44,14 +44,20 @@ void TReadThread::Execute()
         PostHangupCall();
     else
         for (bool all_done = false; !all_done;) {
-            switch (WaitForMultipleObjects(3, waits, FALSE, INFINITE)) {
+            // Without status waits the read is the second handle, and its result is told as the third.
+            const HANDLE readOnly[2] = {waits[0], waits[2]};
+            DWORD woken = watchingStatus ? WaitForMultipleObjects(3, waits, FALSE, INFINITE)
+                                         : WaitForMultipleObjects(2, readOnly, FALSE, INFINITE);
+            if (!watchingStatus && woken == WAIT_OBJECT_0 + 1)
+                woken = WAIT_OBJECT_0 + 2;
+            switch (woken) {
             case WAIT_OBJECT_0:
                 OutputDebugStringW(L"Time to Exit");
                 all_done = true;
                 break;
             case WAIT_OBJECT_0 + 1:
                 HandleCommEvent(&overlappedCommEvent, &evtMask, true);
-                if (!SetupCommEvent(&overlappedCommEvent, &evtMask)) {
+                if (watchingStatus && !SetupCommEvent(&overlappedCommEvent, &evtMask)) {
                     PostHangupCall();
                     all_done = true;
                 }
@@ -170,8 +176,14 @@ bool TReadThread::HandleCommEvent(OVERLAPPED* lpOverlappedCommEvent, DWORD* lpfd
     if (fRetrieveEvent) {
         DWORD ignored = 0;
         const BOOL done = GetOverlappedResult(hCommFile->handle(), lpOverlappedCommEvent, &ignored, FALSE);
-        if (done || GetLastError() != ERROR_IO_INCOMPLETE)
+        const DWORD error = done ? 0 : GetLastError();
+        if (error != ERROR_IO_INCOMPLETE)
             commEventPending = false;
+        // Nobody else changes the mask, so an aborted wait means the driver cannot watch the line
+        // (Wine's pseudo-terminals end every wait so, within milliseconds); armed again it would
+        // only spin. The reads go on.
+        if (error == ERROR_OPERATION_ABORTED && !StopSignalled())
+            watchingStatus = false;
         if (!done)
             return false;
     }

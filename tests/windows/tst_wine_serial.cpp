@@ -179,6 +179,16 @@ private slots:
         auto first = std::make_unique<StandsimRun>();
         QVERIFY(startSimulator(*first, "program-first.log"));
         QProcess program;
+        const struct Ending {
+            QProcess& program;
+            ~Ending()
+            {
+                program.terminate();
+                if (!program.waitForFinished(10000))
+                    program.kill();
+                program.waitForFinished(5000);
+            }
+        } ending{program};
         program.setProcessEnvironment(prefix.environment());
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(WinePrefix::wine(), {WinePrefix::windowsProgram("elevra.exe")});
@@ -196,12 +206,9 @@ private slots:
         QVERIFY(startSimulator(second, "program-second.log"));
         sinceReplug.start();
         QVERIFY(QTest::qWaitFor([&] { return second.frames().contains("Q1234"); }, 5000));
+        qInfo("replug to the first poll on the new line: %lld ms", sinceReplug.elapsed());
         QVERIFY2(sinceReplug.elapsed() <= 1500, qPrintable(QString::number(sinceReplug.elapsed())));
         QVERIFY(feedback.allAre(1, 5000));
-
-        program.terminate();
-        if (!program.waitForFinished(10000))
-            program.kill();
     }
 
 private:
