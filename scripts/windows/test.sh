@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Windows program and its tests (scripts/windows/build.sh) and runs every Windows test
-# under Wine, with an X server for the ones that need a real display. The end-to-end tests drive
+# Builds the Windows program, its tests and its installer (scripts/windows/build.sh) and runs every
+# Windows test under Wine, with an X server for the ones that need a real display. The end-to-end tests drive
 # elevra.exe against the Linux stand simulator, so the Linux build must be there (scripts/setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/windows/build.sh
+# The installer too, for the Linux side's installer test.
+scripts/windows/build.sh --target windows_installer
 source scripts/windows/env.sh
 [ -x build/bin/standsim ] || scripts/setup.sh
 export ELEVRA_LINUX_BIN=$PWD/build/bin

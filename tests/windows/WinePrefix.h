@@ -12,10 +12,11 @@
 // A Wine prefix of the tests' own, with COM1 mapped through the registry to a symbolic link that
 // the test points at a pseudo-terminal; re-pointing the link is a replug, no restart of Wine
 // needed. WINDOWS_BINARY_DIR holds the Windows programs, WINDOWS_DLL_PATH the folders of the
-// libraries they load, | between them.
+// libraries they load, | between them. An installed program finds its own libraries and runs on
+// the display: `buildPrograms` false leaves out the library folders and the offscreen platform.
 class WinePrefix {
 public:
-    explicit WinePrefix(QString folder) : folder_(std::move(folder)) {}
+    explicit WinePrefix(QString folder, bool buildPrograms = true) : folder_(std::move(folder)), buildPrograms_(buildPrograms) {}
 
     static QString wine() { return QStandardPaths::findExecutable(QStringLiteral("wine")); }
     static QString windowsProgram(const QString& name) { return QStringLiteral(WINDOWS_BINARY_DIR "/") + name; }
@@ -26,6 +27,9 @@ public:
         env.insert("WINEPREFIX", folder_);
         env.insert("WINEDEBUG", "-all");
         env.insert("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d");
+        env.remove("QT_QPA_PLATFORM");
+        if (!buildPrograms_)
+            return env;
         QStringList path;
         for (const QString& folder : QString(WINDOWS_DLL_PATH).split('|', Qt::SkipEmptyParts))
             path << "Z:" + QDir::toNativeSeparators(folder);
@@ -67,6 +71,7 @@ public:
 
 private:
     QString folder_;
+    bool buildPrograms_;
 };
 
 // Points `link` at `target` in one step, so that an open in between finds the old line or the

@@ -1,17 +1,13 @@
 // The Windows build under Wine against the real simulator on a pseudo-terminal mapped as COM1:
 // the serial component alone (the probe), then the whole program, each through a pulled line
 // and its replug.
-#include "StandsimRun.h"
+#include "ProgramFeedback.h"
 #include "WinePrefix.h"
-#include "osc/OscPacket.h"
-#include "osc/UdpSocket.h"
 #include "stand/StandFrames.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <map>
 
 namespace {
 
@@ -49,38 +45,6 @@ struct ProbeRun {
         if (!process.waitForFinished(5000))
             process.kill();
         process.waitForFinished(5000);
-    }
-};
-
-// The program's OSC feedback: the last "online" value of each stand.
-struct Feedback {
-    UdpSocket socket;
-    std::map<int, int> online;
-
-    void collect()
-    {
-        while (const auto datagram = socket.Receive()) {
-            const auto messages = parseOscPacket(
-                QByteArray(reinterpret_cast<const char*>(datagram->bytes.data()), qsizetype(datagram->bytes.size())));
-            for (const OscMessage& m : messages.value_or(std::vector<OscMessage>{})) {
-                const QList<QByteArray> parts = m.address.split('/');
-                if (parts.size() == 5 && parts[3].toInt() > 0 && parts[4] == "online" && !m.arguments.empty())
-                    if (const auto* value = std::get_if<qint32>(&m.arguments.front()))
-                        online[parts[3].toInt()] = *value;
-            }
-        }
-    }
-    bool allAre(int value, int ms)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                collect();
-                for (int stand = 1; stand <= 8; ++stand)
-                    if (online.count(stand) == 0 || online[stand] != value)
-                        return false;
-                return true;
-            },
-            ms);
     }
 };
 
@@ -168,13 +132,7 @@ private slots:
         QVERIFY(QDir().mkpath(prefix.dataFolder()));
         for (const char* name : {"elevra.msg", "DBase0.db"})
             QVERIFY(QFile::copy(QStringLiteral(ELEVRA_SOURCE_DIR "/data/") + name, prefix.dataFolder() + name));
-        writeBytes(prefix.dataFolder() + "elevra.ini",
-                  QStringLiteral("[Main]\nCom Port Number=1\nStands Displayed=8\nScale Factor=94\n"
-                                 "[Show Control]\nOSC Enabled=1\nOSC Listen Port=%1\nOSC Feedback Host=127.0.0.1\n"
-                                 "OSC Feedback Port=%2\n[Run Order]\nR0=0\nR1=1\n")
-                      .arg(ListenPort)
-                      .arg(FeedbackPort)
-                      .toUtf8());
+        writeBytes(prefix.dataFolder() + "elevra.ini", showControlSettings(ListenPort, FeedbackPort));
 
         auto first = std::make_unique<StandsimRun>();
         QVERIFY(startSimulator(*first, "program-first.log"));
@@ -209,15 +167,6 @@ private slots:
         qInfo("replug to the first poll on the new line: %lld ms", sinceReplug.elapsed());
         QVERIFY2(sinceReplug.elapsed() <= 1500, qPrintable(QString::number(sinceReplug.elapsed())));
         QVERIFY(feedback.allAre(1, 5000));
-    }
-
-private:
-    static int takeFramesIn(const StandsimRun& sim)
-    {
-        int stands = 0;
-        for (int stand = 1; stand <= 8; ++stand)
-            stands += sim.frames().contains(QStringLiteral(" IN *%1A").arg(stand).toLatin1()) ? 1 : 0;
-        return stands;
     }
 };
 
