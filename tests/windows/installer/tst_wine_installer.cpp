@@ -106,7 +106,7 @@ private slots:
 
     // The operators' work: a configuration for the stands on COM1, the default database saved
     // with a speaker renamed, a database and a run order of their own.
-    void theInstalledProgramDrivesTheStandsFromItsStartMenuEntry()
+    void theInstalledProgramDrivesTheStandsFromItsStartMenuEntryAndHoldsAnInstallOff()
     {
         QByteArray database = readBytes(prefix->dataFolder() + "DBase0.db");
         QVERIFY(database.contains("ID=Keynote Speaker"));
@@ -123,6 +123,11 @@ private slots:
         StandsimRun sim;
         QVERIFY(sim.start({"--stands", "8", "--pace-baud", "9600", "--speed", "0"}, scratch.filePath("sim.log")));
         QVERIFY(pointLink(com1, sim.line));
+        // The program ends with the prefix, before its close could write the configuration.
+        const struct StopAtEnd {
+            const WinePrefix& prefix;
+            ~StopAtEnd() { prefix.stop(); }
+        } stopAtEnd{*prefix};
         QVERIFY(prefix->run(WinePrefix::wine(), {"start", "/unix", startMenuEntry()}));
         QVERIFY(feedback.allAre(1, 60000));
 
@@ -130,14 +135,16 @@ private slots:
         QVERIFY(sender.Bind("127.0.0.1", 0).empty());
         QVERIFY(sender.Send({"127.0.0.1", ListenPort}, encodeOscMessage("/elevra/speaker/take", {QString("Opening Speaker")})));
         QVERIFY(QTest::qWaitFor([&] { return takeFramesIn(sim) == 8; }, 10000));
-        // The program ends with the prefix, before the close could write the configuration.
-        prefix->stop();
+        // Not over the running program, and refused before anything is touched (a missing
+        // default stays missing): the install would stop halfway through the program's files.
+        QVERIFY(QFile::remove(prefix->dataFolder() + "elevra.msg"));
+        QCOMPARE(install(), -1);
+        QVERIFY(!QFile::exists(prefix->dataFolder() + "elevra.msg"));
     }
 
     void anUpgradeKeepsWhatTheOperatorsSavedAndRestoresAMissingDefault()
     {
-        QVERIFY(QFile::remove(prefix->dataFolder() + "elevra.msg"));
-        QFile::remove(programFolder() + "prompter.exe");
+        QVERIFY(QFile::remove(programFolder() + "prompter.exe"));
         QVERIFY(install() >= 0);
         verifySaved();
         QCOMPARE(readBytes(prefix->dataFolder() + "elevra.msg"), readBytes(QStringLiteral(ELEVRA_SOURCE_DIR "/data/elevra.msg")));
