@@ -10,6 +10,11 @@ namespace {
 // its party through a slot.
 std::array<DdeParty*, DdeInstance::MaxInstances> parties{};
 
+// Holds the slot of an abandoned instance, so that no new party takes its callback.
+struct NoParty : DdeParty {
+    HDDEDATA Transaction(const DdeCall&) override { return nullptr; }
+} noParty;
+
 template <int Slot>
 HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR data1,
                            ULONG_PTR data2)
@@ -51,6 +56,22 @@ DdeInstance::~DdeInstance()
 {
     DdeUninitialize(id_);
     parties[static_cast<size_t>(slot_)] = nullptr;
+}
+
+bool DdeInstance::PartnerTakesMessages(HCONV conv)
+{
+    CONVINFO info{};
+    info.cb = sizeof info;
+    if (!conv || !DdeQueryConvInfo(conv, QID_SYNC, &info) || !info.hwndPartner)
+        return true;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(info.hwndPartner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 200, &result) != 0;
+}
+
+void DdeInstance::Abandon(std::unique_ptr<DdeInstance> instance)
+{
+    if (instance)
+        parties[static_cast<size_t>(instance.release()->slot_)] = &noParty;
 }
 
 HSZ DdeInstance::String(const QString& text) const

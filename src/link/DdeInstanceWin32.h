@@ -57,6 +57,14 @@ public:
     // The error text for a DDEML error code, as the program reports it.
     static QString ErrorText(UINT code);
 
+    // Whether the partner's side of `conv` takes messages, asked with a wait of at most 200 ms.
+    // Ending a conversation with a partner that does not, or the instance that holds it, would
+    // wait up to ten seconds for the partner's acknowledgement.
+    static bool PartnerTakesMessages(HCONV conv);
+    // Lets the instance go without ending it, for a partner that takes no messages. What DDEML
+    // still calls back reaches no party; the instance and its slot go with the process.
+    static void Abandon(std::unique_ptr<DdeInstance> instance);
+
 private:
     DdeInstance(DWORD id, int slot) : id_(id), slot_(slot) {}
 

@@ -77,17 +77,25 @@ void LinkServer::Dde::Withdraw()
 {
     if (!instance)
         return;
+    bool partnerHung = false;
     while (!conversations.empty()) {
         const HCONV conv = conversations.begin()->first;
-        DdeDisconnect(conv);
+        if (DdeInstance::PartnerTakesMessages(conv))
+            DdeDisconnect(conv);
+        else
+            partnerHung = true;
         Close(conv, QStringLiteral("the service ends"));
     }
     DdeNameService(instance->Id(), service, nullptr, DNS_UNREGISTER);
-    instance->Free(service);
-    instance->Free(topic);
-    instance->Free(item);
+    if (partnerHung) {
+        DdeInstance::Abandon(std::move(instance));
+    } else {
+        instance->Free(service);
+        instance->Free(topic);
+        instance->Free(item);
+        instance.reset();
+    }
     service = topic = item = nullptr;
-    instance.reset();
 }
 
 HDDEDATA LinkServer::Dde::Transaction(const DdeCall& call)
@@ -125,7 +133,13 @@ HDDEDATA LinkServer::Dde::Offered(const DdeCall& call)
         const HCONV conv = call.conv;
         auto* idle = new QTimer(&server);
         idle->setSingleShot(true);
-        QObject::connect(idle, &QTimer::timeout, &server, [this, conv] {
+        // A partner that takes no messages keeps its place until it does again or goes: ending
+        // the conversation now would hold the window thread.
+        QObject::connect(idle, &QTimer::timeout, &server, [this, conv, idle] {
+            if (!DdeInstance::PartnerTakesMessages(conv)) {
+                idle->start(server.idleTimeout_);
+                return;
+            }
             DdeDisconnect(conv);
             Close(conv, QStringLiteral("the partner sent nothing"));
         });

@@ -64,7 +64,8 @@ struct PrompterClient::Dde : DdeParty {
 
     // Connects, in the instance of this set-up.
     bool Open();
-    // Ends the conversation.
+    // Ends the conversation; one with a partner that takes no messages is left behind with its
+    // instance, and the next set-up makes a new one.
     void Drop();
     // Ends the conversation and the instance.
     void End();
@@ -112,8 +113,12 @@ bool PrompterClient::Dde::Open()
 
 void PrompterClient::Dde::Drop()
 {
-    if (conv)
+    if (conv && DdeInstance::PartnerTakesMessages(conv)) {
         DdeDisconnect(conv);
+    } else if (conv) {
+        DdeInstance::Abandon(std::move(instance));
+        service = topic = item = nullptr;
+    }
     conv = nullptr;
     awaited = 0;
     unanswered = 0;

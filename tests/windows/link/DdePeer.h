@@ -95,8 +95,24 @@ public:
     // Pumps this thread's messages until a change notice of the item has come, or a while.
     bool AwaitNotice()
     {
+        Pump([this] { return notices_ > 0; });
+        return std::exchange(notices_, 0) > 0;
+    }
+
+    // Takes messages for `ms` milliseconds, sending nothing.
+    void Wait(DWORD ms)
+    {
+        const DWORD until = GetTickCount() + ms;
+        Pump([until] { return GetTickCount() >= until; });
+    }
+
+    static constexpr DWORD Timeout = 5000;
+
+private:
+    void Pump(const std::function<bool()>& done)
+    {
         const DWORD until = GetTickCount() + Timeout;
-        while (notices_ == 0 && GetTickCount() < until) {
+        while (!done() && GetTickCount() < until) {
             MSG message;
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 TranslateMessage(&message);
@@ -104,15 +120,8 @@ public:
             }
             Sleep(5);
         }
-        return std::exchange(notices_, 0) > 0;
     }
 
-    // Whether the server ended the conversation.
-    bool Disconnected() const { return disconnected_; }
-
-    static constexpr DWORD Timeout = 5000;
-
-private:
     HSZ String(const QString& text) const
     {
         return DdeCreateStringHandleW(id_, reinterpret_cast<LPCWSTR>(text.utf16()), CP_WINUNICODE);

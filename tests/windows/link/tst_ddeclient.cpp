@@ -1,3 +1,4 @@
+#include "HungPartner.h"
 #include "PrompterProcess.h"
 #include "TestFiles.h"
 #include "link/PrompterClient.h"
@@ -64,6 +65,7 @@ private slots:
     void partnerThatOthersMayNameIsNotStarted();
     void noPartnerAnywhereDropsTheAnnouncements();
     void partnerGoesAwayAndComesBack();
+    void hungPartnerIsLetGoAfterItsUnansweredPokes();
 };
 
 void TestDdeClient::init()
@@ -189,6 +191,44 @@ void TestDdeClient::partnerGoesAwayAndComesBack()
     client.DdeSend(QStringLiteral("Speaker Host"));
     QVERIFY(second.announced(1));
     QCOMPARE(second.announcements(), QStringList{"Speaker Host"});
+}
+
+// A partner that stops answering must not make the window thread wait on it, nor the pokes
+// pile up without end: the conversation is let go once 64 of them are unanswered, and a
+// partner that serves later is talked to again.
+void TestDdeClient::hungPartnerIsLetGoAfterItsUnansweredPokes()
+{
+    auto partner = std::make_unique<HungPartner>(config.PrompterLinkName);
+    QVERIFY(partner->Registered());
+    PrompterClient client(config, configurationFile);
+    QSignalSpy finished(&client, &PrompterClient::setupFinished);
+    QSignalSpy closed(&client, &PrompterClient::conversationClosed);
+    client.SetupPrompterLink();
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.first().first(), true);
+    client.DdeSend(QStringLiteral("Speaker Chair"));
+    QVERIFY(partner->Hung());
+    QTest::qWait(200);  // the first poke's answer comes home
+
+    int sent = 0;
+    QElapsedTimer sending;
+    sending.start();
+    while (closed.isEmpty() && sent < 100) {
+        client.DdeSend(QStringLiteral("Speaker %1").arg(++sent));
+        QCoreApplication::processEvents();
+    }
+    // Ending the conversation the usual way would wait ten seconds for the partner.
+    QVERIFY2(sending.elapsed() < 3000, qPrintable(QString::number(sending.elapsed())));
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(sent, 65);
+    QVERIFY(!client.ConversationOpen());
+
+    partner.reset();
+    PrompterServe next;
+    QVERIFY(next.serving());
+    client.DdeSend(QStringLiteral("Speaker Host"));
+    QVERIFY(next.announced(1));
+    QCOMPARE(next.announcements(), QStringList{"Speaker Host"});
 }
 
 QTEST_GUILESS_MAIN(TestDdeClient)

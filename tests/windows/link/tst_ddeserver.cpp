@@ -30,6 +30,7 @@ private slots:
     void refusedTrafficLeavesTheServiceWorking();
     void topicsOfOtherWindowsOfferNoItem();
     void liveServiceIsNotTaken();
+    void silentPartnersAreLetGoUnlessTheyTakeNoMessages();
 };
 
 void TestDdeServer::init()
@@ -145,6 +146,24 @@ void TestDdeServer::liveServiceIsNotTaken()
     QVERIFY(!second.Register(QStringLiteral("D:/elsewhere/elevratest.exe")).isEmpty());
     QCOMPARE(take("Panel"), 0);
     QCOMPARE(selected, QList<int>{2});
+}
+
+// A partner that sends nothing is let go after the idle time. One that takes no messages at all
+// keeps its place until it goes: ending its conversation would hold the window thread until it
+// woke.
+void TestDdeServer::silentPartnersAreLetGoUnlessTheyTakeNoMessages()
+{
+    LinkServer& item = server->DdeVantoraServerItem();
+    item.SetIdleTimeout(300);
+    QSignalSpy closed(&item, &LinkServer::conversationClosed);
+    QVERIFY(DdePeer::Converse("ElevraTest", Topic(), [](DdePeer& peer) { peer.Wait(1000); }));
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(closed.takeFirst().first().toString(), QStringLiteral("the partner sent nothing"));
+
+    QVERIFY(DdePeer::Converse("ElevraTest", Topic(), [](DdePeer&) { Sleep(1500); }));
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(closed.first().first().toString(), QStringLiteral("the partner ended the conversation"));
+    QCOMPARE(take("Host"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDdeServer)
