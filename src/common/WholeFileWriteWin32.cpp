@@ -109,7 +109,9 @@ enum class Replaced { Done, NotHere, Failed };
 
 // A new file beside the old one, written and flushed, then put in its place in one step.
 // ReplaceFileW keeps what the old file is: its security descriptor (owner and rights), its
-// attributes and its creation time.
+// attributes and its creation time. Where the writer may not change the new file's rights (the
+// shared data folder takes that from a file's maker), the new file keeps the rights it inherited
+// from the folder instead of failing the save.
 Replaced replaceWhole(const Target& target, std::string_view content)
 {
     const fs::path folder = target.path.parent_path();
@@ -129,7 +131,7 @@ Replaced replaceWhole(const Target& target, std::string_view content)
     file.reset();
     const bool placed = written
                         && (target.exists ? ReplaceFileW(target.path.c_str(), temporary.c_str(), nullptr,
-                                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)
                                           : MoveFileExW(temporary.c_str(), target.path.c_str(), MOVEFILE_WRITE_THROUGH));
     if (placed)
         return Replaced::Done;

@@ -1,4 +1,5 @@
-// The installer under Wine as a venue's technician uses it, in a fresh prefix: a silent install,
+// The installer under Wine as a venue's technician uses it, in a fresh prefix: a planted data
+// folder refused, a silent install,
 // the installed program started from its Start menu entry against the simulator as COM1, an
 // upgrade over it that keeps what the operators saved, a silent uninstall that keeps the data
 // folder, and one that removes it when asked. The steps build on each other and run in order.
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -40,13 +43,16 @@ class TestWineInstaller : public QObject {
         return prefix->run(WinePrefix::wine(), {QStringLiteral(WINDOWS_SETUP), "/S"}) ? timer.elapsed() : -1;
     }
 
+    // The uninstall entry's values as `reg query` lists them; empty when there is no entry.
     QString uninstallEntry() const
     {
         QProcess reg;
         reg.setProcessEnvironment(prefix->environment());
         reg.start(WinePrefix::wine(), {"reg", "query", UninstallKey});
-        reg.waitForFinished(60000);
-        return QString::fromLocal8Bit(reg.readAllStandardOutput());
+        if (!reg.waitForFinished(60000) || reg.exitStatus() != QProcess::NormalExit)
+            return QStringLiteral("reg did not end");
+        const QString out = QString::fromLocal8Bit(reg.readAllStandardOutput());
+        return reg.exitCode() == 0 ? out : QString();
     }
 
     void verifySaved() const
@@ -79,6 +85,21 @@ private slots:
     {
         if (prefix)
             prefix->stop();
+    }
+
+    // An operator may make folders in the common application-data folder; the installer would
+    // hand the operators' rights to what its maker controls, so it stops before touching anything.
+    void aDataFolderThatAnotherUserMadeIsRefused()
+    {
+        if (geteuid() != 0)
+            QSKIP("making a folder of another user takes root");
+        const QString planted = prefix->folder() + "/drive_c/ProgramData/Quillon";
+        QVERIFY(QDir().mkpath(planted));
+        QCOMPARE(chown(QFile::encodeName(planted).constData(), 4321, 4321), 0);
+        QCOMPARE(install(), -1);
+        QVERIFY(QDir(planted).isEmpty());
+        QVERIFY(!QFileInfo::exists(programFolder()));
+        QVERIFY(QDir(planted).removeRecursively());
     }
 
     void aSilentInstallLaysOutTheProgramAndTheDataFolder()
@@ -161,7 +182,7 @@ private slots:
         qInfo("silent uninstall: %lld ms", timer.elapsed());
         QVERIFY(!QFileInfo::exists(programFolder()));
         QVERIFY(!QFileInfo::exists(startMenuEntry()));
-        QVERIFY(!uninstallEntry().contains("DisplayName"));
+        QCOMPARE(uninstallEntry(), QString());
         verifySaved();
         QVERIFY(QFile::exists(prefix->dataFolder() + "elevra.msg"));
     }
