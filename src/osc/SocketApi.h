@@ -1,7 +1,7 @@
 #pragma once
 
-// The socket calls both systems offer, under each system's headers, and the address handling
-// built on them that both platforms' sockets share (UdpDatagrams.cpp).
+// The socket calls both systems offer, under each system's headers, and the pieces the two
+// platforms' sockets have in common (UdpDatagrams.cpp) or each supply for them.
 
 #include "osc/UdpSocket.h"
 
