@@ -12,13 +12,8 @@
 
 #include <unistd.h>
 
-namespace {
-
-const QString Topic = QStringLiteral("Telvio");
-const QString Item = QStringLiteral("DdeTelvioServerItem");
-
 // Runs the command line detached, its first word being the program.
-bool StartPartner(const QString& commandLine)
+bool PrompterClient::StartPartner(const QString& commandLine)
 {
     QStringList words = QProcess::splitCommand(commandLine);
     if (words.isEmpty())
@@ -27,15 +22,10 @@ bool StartPartner(const QString& commandLine)
     return QProcess::startDetached(program, words);
 }
 
-} // namespace
-
 PrompterClient::PrompterClient(const Configuration& config, std::filesystem::path configurationFile, QObject* parent)
     : QObject(parent), config_(config), configurationFile_(std::move(configurationFile))
 {
-    answerTimer_.setSingleShot(true);
-    partnerTimer_.setSingleShot(true);
-    connect(&answerTimer_, &QTimer::timeout, this, &PrompterClient::AnswerTimedOut);
-    connect(&partnerTimer_, &QTimer::timeout, this, &PrompterClient::RequestConnection);
+    WireTimers();
 }
 
 PrompterClient::~PrompterClient()
@@ -71,37 +61,23 @@ void PrompterClient::RequestConnection()
         ConnectionFailed();
 }
 
-void PrompterClient::ConnectionFailed()
+void PrompterClient::DropConnection()
 {
-    answerTimer_.stop();
-    if (conversation_) {
-        conversation_->disconnect(this);
-        conversation_->Close({});
-        conversation_->deleteLater();
-        conversation_ = nullptr;
-    }
-    if (!startAttempted_) {
-        startAttempted_ = true;
-        if (MayStartPartner() && StartPartner(service_ + u' ' + Topic)) {
-            AwaitPartner();
-            return;
-        }
-    }
-    EndSetup();
+    if (!conversation_)
+        return;
+    conversation_->disconnect(this);
+    conversation_->Close({});
+    conversation_->deleteLater();
+    conversation_ = nullptr;
 }
 
 // The partner's name is a command line, so it is run only when nobody but this user and root
 // could have chosen it: a configuration that others may write (a data folder shared by a group)
 // names a partner to talk to, never a program to run.
-bool PrompterClient::MayStartPartner() const
+QString PrompterClient::StartRefusal() const
 {
-    QString refusal = ServiceSocket::NameError(service_);
-    if (refusal.isEmpty())
-        refusal = QString::fromStdString(OthersMayChange(configurationFile_, ::geteuid()));
-    if (refusal.isEmpty())
-        return true;
-    qWarning("The partner is not started: %s", qPrintable(refusal));
-    return false;
+    const QString refusal = ServiceSocket::NameError(service_);
+    return refusal.isEmpty() ? QString::fromStdString(OthersMayChange(configurationFile_, ::geteuid())) : refusal;
 }
 
 // The started partner offers its service some time later; whenever its folder changes, a
@@ -171,10 +147,7 @@ void PrompterClient::ConnectionClosed()
         ConnectionFailed();
         return;
     }
-    const bool settingUp = SettingUp();
-    DdeClientConv1Close();
-    if (settingUp)
-        emit setupFinished(false);
+    PartnerClosed();
 }
 
 void PrompterClient::Poke(const QString& text)
@@ -190,12 +163,7 @@ void PrompterClient::Disconnect()
     partnerTimer_.stop();
     delete partnerFolder_;
     partnerFolder_ = nullptr;
-    if (conversation_) {
-        conversation_->disconnect(this);
-        conversation_->Close({});
-        conversation_->deleteLater();
-        conversation_ = nullptr;
-    }
+    DropConnection();
     stage_ = Stage::Closed;
     queued_.clear();
 }

@@ -52,6 +52,11 @@ signals:
 private:
     enum class Stage { Closed, Connecting, AwaitingPartner, Advising, Requesting, Open };
 
+    // The partner's topic and item.
+    static const QString Topic;
+    static const QString Item;
+
+    void WireTimers();
     bool Connect();
     void RequestConnection();
     void ConnectionFailed();
@@ -62,8 +67,14 @@ private:
     void EndSetup();
     void AnswerTimedOut();
     void DdeClientConv1Close();
+    void PartnerClosed();
     void Poke(const QString& text);
     void Disconnect();
+    // The platform's: drops the connection being set up; the reason the partner named in the
+    // configuration may not be run, else ""; runs a partner's command line.
+    void DropConnection();
+    QString StartRefusal() const;
+    static bool StartPartner(const QString& commandLine);
 
     const Configuration& config_;
     const std::filesystem::path configurationFile_;

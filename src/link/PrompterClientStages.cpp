@@ -3,6 +3,17 @@
 
 #include <utility>
 
+const QString PrompterClient::Topic = QStringLiteral("Telvio");
+const QString PrompterClient::Item = QStringLiteral("DdeTelvioServerItem");
+
+void PrompterClient::WireTimers()
+{
+    answerTimer_.setSingleShot(true);
+    partnerTimer_.setSingleShot(true);
+    connect(&answerTimer_, &QTimer::timeout, this, &PrompterClient::AnswerTimedOut);
+    connect(&partnerTimer_, &QTimer::timeout, this, &PrompterClient::RequestConnection);
+}
+
 void PrompterClient::SetupPrompterLink()
 {
     if (!config_.PrompterLinkEnabled) {
@@ -27,6 +38,29 @@ void PrompterClient::DdeSend(const QString& d_str)
         Poke(d_str);
     else if (SettingUp() && queued_.size() < MaxQueued)
         queued_ << d_str;
+}
+
+void PrompterClient::ConnectionFailed()
+{
+    answerTimer_.stop();
+    DropConnection();
+    if (!startAttempted_) {
+        startAttempted_ = true;
+        if (MayStartPartner() && StartPartner(service_ + u' ' + Topic)) {
+            AwaitPartner();
+            return;
+        }
+    }
+    EndSetup();
+}
+
+bool PrompterClient::MayStartPartner() const
+{
+    const QString refusal = StartRefusal();
+    if (refusal.isEmpty())
+        return true;
+    qWarning("The partner is not started: %s", qPrintable(refusal));
+    return false;
 }
 
 void PrompterClient::ConversationReady()
@@ -73,4 +107,13 @@ void PrompterClient::DdeClientConv1Close()
     item_.clear();
     up_ = false;
     emit conversationClosed();
+}
+
+// The partner ended the conversation, or went before it was open.
+void PrompterClient::PartnerClosed()
+{
+    const bool settingUp = SettingUp();
+    DdeClientConv1Close();
+    if (settingUp)
+        emit setupFinished(false);
 }

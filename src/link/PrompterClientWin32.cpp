@@ -11,9 +11,6 @@
 
 namespace {
 
-const QString Topic = QStringLiteral("Telvio");
-const QString Item = QStringLiteral("DdeTelvioServerItem");
-
 // Announcements that the partner has not answered yet; a partner that lets more pile up has
 // stopped reading and is dropped, as a full outbox drops it elsewhere.
 constexpr int MaxUnanswered = 64;
@@ -25,9 +22,11 @@ QString Quoted(QString word)
     return u'"' + word.replace(u'"', QStringLiteral("\\\"")) + u'"';
 }
 
+} // namespace
+
 // Runs the command line detached and minimised without taking the focus, its first word being
 // the program, looked for on PATH only: never in the current folder, which may be a shared one.
-bool StartPartner(const QString& commandLine)
+bool PrompterClient::StartPartner(const QString& commandLine)
 {
     const QStringList words = QProcess::splitCommand(commandLine);
     if (words.isEmpty())
@@ -52,8 +51,6 @@ bool StartPartner(const QString& commandLine)
     CloseHandle(started.hProcess);
     return true;
 }
-
-} // namespace
 
 // The conversation under DDEML. Connecting is DDEML's one synchronous step; the advise start,
 // the request and the pokes are asynchronous transactions whose completions, like the partner's
@@ -167,10 +164,7 @@ HDDEDATA PrompterClient::Dde::Transaction(const DdeCall& call)
             QMetaObject::invokeMethod(&client, [this] {
                 if (conv)
                     return;
-                const bool settingUp = client.SettingUp();
-                client.DdeClientConv1Close();
-                if (settingUp)
-                    emit client.setupFinished(false);
+                client.PartnerClosed();
             }, Qt::QueuedConnection);
         }
         return nullptr;
@@ -207,10 +201,7 @@ void PrompterClient::Dde::Completed(DWORD id, bool done)
 PrompterClient::PrompterClient(const Configuration& config, std::filesystem::path configurationFile, QObject* parent)
     : QObject(parent), config_(config), configurationFile_(std::move(configurationFile)), dde_(std::make_unique<Dde>(*this))
 {
-    answerTimer_.setSingleShot(true);
-    partnerTimer_.setSingleShot(true);
-    connect(&answerTimer_, &QTimer::timeout, this, &PrompterClient::AnswerTimedOut);
-    connect(&partnerTimer_, &QTimer::timeout, this, &PrompterClient::RequestConnection);
+    WireTimers();
 }
 
 PrompterClient::~PrompterClient()
@@ -234,35 +225,20 @@ void PrompterClient::RequestConnection()
         ConnectionFailed();
 }
 
-void PrompterClient::ConnectionFailed()
+void PrompterClient::DropConnection()
 {
-    answerTimer_.stop();
     dde_->Drop();
-    if (!startAttempted_) {
-        startAttempted_ = true;
-        if (MayStartPartner() && StartPartner(service_ + u' ' + Topic)) {
-            AwaitPartner();
-            return;
-        }
-    }
-    EndSetup();
 }
 
 // The partner's name is a command line, so it is run only when nobody but this user, the
 // Administrators and SYSTEM could have chosen it: a configuration in a folder that other
 // operators may write names a partner to talk to, never a program to run.
-bool PrompterClient::MayStartPartner() const
+QString PrompterClient::StartRefusal() const
 {
-    QString refusal;
     if (service_.isEmpty() || service_.size() > 255
         || std::any_of(service_.begin(), service_.end(), [](QChar c) { return !c.isPrint(); }))
-        refusal = QStringLiteral("\"%1\" cannot name a service").arg(service_);
-    else
-        refusal = QString::fromStdString(OthersMayChange(configurationFile_));
-    if (refusal.isEmpty())
-        return true;
-    qWarning("The partner is not started: %s", qPrintable(refusal));
-    return false;
+        return QStringLiteral("\"%1\" cannot name a service").arg(service_);
+    return QString::fromStdString(OthersMayChange(configurationFile_));
 }
 
 // The started partner registers its service some time later, which DDEML tells every instance;

@@ -1,7 +1,6 @@
 #include "osc/NumericAddress.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
+#include "osc/SocketApi.h"
 
 std::optional<NumericAddress> ParseNumericAddress(const std::string& text)
 {

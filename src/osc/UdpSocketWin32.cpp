@@ -1,12 +1,6 @@
-#include "osc/UdpSocket.h"
+#include "osc/SocketApi.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 // Socket handles are kernel handles, whose value fits the descriptor's int both ways (the system
 // keeps them within 32 bits); INVALID_SOCKET becomes -1.
@@ -38,8 +32,10 @@ std::string SystemReason(int code)
     return reason.empty() ? "system error " + std::to_string(code) : reason;
 }
 
-// Winsock is started once for the life of the process; the reason when it cannot be, else "".
-std::string StartWinsock()
+} // namespace
+
+// Winsock is started once for the life of the process.
+std::string udp::StartSockets()
 {
     static const int result = [] {
         WSADATA data;
@@ -48,28 +44,10 @@ std::string StartWinsock()
     return result == 0 ? std::string() : SystemReason(result);
 }
 
-// Numeric addresses only: a name would send the window thread to a resolver that may hang.
-std::string ResolveNumeric(const std::string& host, std::uint16_t port, int family, int flags, sockaddr_storage& address,
-                           int& length)
+std::string udp::LookupReason(int error)
 {
-    if (std::string reason = StartWinsock(); !reason.empty())
-        return reason;
-    addrinfo hints{};
-    hints.ai_family = family;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | flags;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    const int error = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
-    if (error != 0)
-        return SystemReason(error);
-    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
-    length = int(found->ai_addrlen);
-    ::freeaddrinfo(found);
-    return {};
+    return SystemReason(error);
 }
-
-} // namespace
 
 void UdpSocket::Close()
 {
@@ -82,7 +60,7 @@ std::string UdpSocket::Bind(const std::string& host, std::uint16_t port)
 {
     sockaddr_storage address{};
     int length = 0;
-    if (std::string reason = ResolveNumeric(host, port, AF_UNSPEC, AI_PASSIVE, address, length); !reason.empty())
+    if (std::string reason = udp::ResolveNumeric(host, port, AF_UNSPEC, AI_PASSIVE, address, length); !reason.empty())
         return reason;
     const SOCKET s = ::WSASocketW(address.ss_family, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
@@ -116,48 +94,23 @@ std::string UdpSocket::Bind(const std::string& host, std::uint16_t port)
     return {};
 }
 
-std::string UdpSocket::CheckPeer(const UdpPeer& peer) const
+bool udp::ReceiveFrom(int descriptor, UdpDatagram& datagram, sockaddr_storage& from, int& fromLength)
 {
-    sockaddr_storage address{};
-    int length = 0;
-    return ResolveNumeric(peer.host, peer.port, family_, 0, address, length);
-}
-
-std::optional<UdpDatagram> UdpSocket::Receive()
-{
-    if (fd_ < 0)
-        return std::nullopt;
-    UdpDatagram datagram;
-    datagram.bytes.resize(MaxDatagram);
-    sockaddr_storage from{};
-    int fromLength = sizeof from;
-    const int n = ::recvfrom(Handle(fd_), reinterpret_cast<char*>(datagram.bytes.data()), int(datagram.bytes.size()), 0,
-                             reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const int n = ::recvfrom(Handle(descriptor), reinterpret_cast<char*>(datagram.bytes.data()), int(datagram.bytes.size()),
+                             0, reinterpret_cast<sockaddr*>(&from), &fromLength);
     // A longer datagram fills the buffer, and the rest of it is lost.
     if (n < 0 && ::WSAGetLastError() == WSAEMSGSIZE)
         datagram.truncated = true;
     else if (n < 0)
-        return std::nullopt;
+        return false;
     else
         datagram.bytes.resize(std::size_t(n));
-    char host[NI_MAXHOST] = {};
-    char service[NI_MAXSERV] = {};
-    if (::getnameinfo(reinterpret_cast<const sockaddr*>(&from), fromLength, host, sizeof host, service, sizeof service,
-                      NI_NUMERICHOST | NI_NUMERICSERV)
-        == 0) {
-        datagram.from.host = host;
-        datagram.from.port = static_cast<std::uint16_t>(std::strtoul(service, nullptr, 10));
-    }
-    return datagram;
+    return true;
 }
 
-bool UdpSocket::Send(const UdpPeer& to, const std::vector<std::uint8_t>& bytes)
+bool udp::SendTo(int descriptor, const std::vector<std::uint8_t>& bytes, const sockaddr_storage& to, int length)
 {
-    sockaddr_storage address{};
-    int length = 0;
-    if (fd_ < 0 || !ResolveNumeric(to.host, to.port, family_, 0, address, length).empty())
-        return false;
-    return ::sendto(Handle(fd_), reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 0,
-                    reinterpret_cast<const sockaddr*>(&address), length)
+    return ::sendto(Handle(descriptor), reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 0,
+                    reinterpret_cast<const sockaddr*>(&to), length)
            == int(bytes.size());
 }

@@ -34,6 +34,9 @@ public:
     void acknowledge();
 
 private:
+    // The platform's means of waking the writer: bumps the eventfd, or sets the event.
+    bool wake();
+
 #ifdef _WIN32
     void* event_;
 #else

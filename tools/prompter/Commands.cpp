@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include <csignal>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -63,28 +62,18 @@ int take(const QString& name, const QString& service)
     return QCoreApplication::exec();
 }
 
-int serve(const QString& service)
+bool catchStopRequest()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopPipe) != 0)
-        return 1;
+        return false;
     std::signal(SIGTERM, stopSignal);
     std::signal(SIGINT, stopSignal);
-    QSocketNotifier stop(stopPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    auto* stop = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(stop, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    return true;
+}
 
-    LinkServer server(QStringLiteral("Telvio"), QStringLiteral("DdeTelvioServerItem"));
-    server.PokeData = [](const QString& text) {
-        std::printf("%s\n", text.toLocal8Bit().constData());
-        std::fflush(stdout);
-    };
-    QObject::connect(&server, &LinkServer::conversationOpened,
-                     [](const QString& topic) { say(QStringLiteral("conversation on \"%1\"").arg(topic)); });
-    QObject::connect(&server, &LinkServer::conversationClosed,
-                     [](const QString& reason) { say(QStringLiteral("conversation ended: %1").arg(reason)); });
-    if (const QString error = server.Register(service); !error.isEmpty()) {
-        say(error);
-        return 1;
-    }
-    say(QStringLiteral("serving at %1").arg(QString::fromStdString(server.SocketPath().string())));
-    return QCoreApplication::exec();
+QString servingPlace(const LinkServer& server, const QString&)
+{
+    return QString::fromStdString(server.SocketPath().string());
 }

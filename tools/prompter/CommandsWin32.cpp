@@ -2,11 +2,8 @@
 
 #include "link/DdeInstanceWin32.h"
 #include "link/LinkMessage.h"
-#include "link/LinkServer.h"
 
 #include <QCoreApplication>
-
-#include <cstdio>
 
 namespace {
 
@@ -69,22 +66,14 @@ int take(const QString& name, const QString& service)
     return poke(*dde, name, service);
 }
 
-int serve(const QString& service)
+bool catchStopRequest()
 {
+    // Without the handler Ctrl+C still ends the tool, only less tidily, so serving goes on.
     SetConsoleCtrlHandler(stopSignal, TRUE);
-    LinkServer server(QStringLiteral("Telvio"), QStringLiteral("DdeTelvioServerItem"));
-    server.PokeData = [](const QString& text) {
-        std::printf("%s\n", text.toLocal8Bit().constData());
-        std::fflush(stdout);
-    };
-    QObject::connect(&server, &LinkServer::conversationOpened,
-                     [](const QString& topic) { say(QStringLiteral("conversation on \"%1\"").arg(topic)); });
-    QObject::connect(&server, &LinkServer::conversationClosed,
-                     [](const QString& reason) { say(QStringLiteral("conversation ended: %1").arg(reason)); });
-    if (const QString error = server.Register(service); !error.isEmpty()) {
-        say(error);
-        return 1;
-    }
-    say(QStringLiteral("serving at the DDE service \"%1\"").arg(service));
-    return QCoreApplication::exec();
+    return true;
+}
+
+QString servingPlace(const LinkServer&, const QString& service)
+{
+    return QStringLiteral("the DDE service \"%1\"").arg(service);
 }
