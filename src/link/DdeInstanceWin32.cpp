@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <mutex>
 #include <utility>
 
 namespace {
 
 // The callback tells no instance apart, so every instance has a callback of its own, bound to
 // its party through a slot.
+// The server's instance lives on the window thread and the client's on a thread of its own.
 std::array<DdeParty*, DdeInstance::MaxInstances> parties{};
+std::mutex partiesLock;
 
 // Holds the slot of an abandoned instance, so that no new party takes its callback.
 struct NoParty : DdeParty {
@@ -35,6 +38,7 @@ constexpr auto callbacks = MakeCallbacks(std::make_integer_sequence<int, DdeInst
 
 std::unique_ptr<DdeInstance> DdeInstance::Make(DdeParty& party, DWORD flags, QString* error)
 {
+    const std::lock_guard lock(partiesLock);
     const auto free = std::find(parties.begin(), parties.end(), nullptr);
     if (free == parties.end()) {
         *error = ErrorText(DMLERR_SYS_ERROR);
@@ -55,6 +59,7 @@ std::unique_ptr<DdeInstance> DdeInstance::Make(DdeParty& party, DWORD flags, QSt
 DdeInstance::~DdeInstance()
 {
     DdeUninitialize(id_);
+    const std::lock_guard lock(partiesLock);
     parties[static_cast<size_t>(slot_)] = nullptr;
 }
 
@@ -70,6 +75,7 @@ bool DdeInstance::PartnerTakesMessages(HCONV conv)
 
 void DdeInstance::Abandon(std::unique_ptr<DdeInstance> instance)
 {
+    const std::lock_guard lock(partiesLock);
     if (instance)
         parties[static_cast<size_t>(instance.release()->slot_)] = &noParty;
 }

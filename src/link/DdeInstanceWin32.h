@@ -26,8 +26,9 @@ public:
     virtual HDDEDATA Transaction(const DdeCall& call) = 0;
 };
 
-// A DDEML instance of its own for one party, made on the window thread, whose messages the
-// thread's event loop dispatches: every callback runs there, from inside that loop. Each party
+// A DDEML instance of its own for one party, made on the thread that uses it (the server's on the
+// window thread, the client's on its conversation's thread), whose messages that thread's event
+// loop dispatches: every callback runs there, from inside that loop. Each party
 // has its own, so ending one (and whatever conversations DDEML still keeps in it) leaves the
 // others alone. Its string handles are made in UTF-16 and compared as DDEML does, ignoring case.
 class DdeInstance {

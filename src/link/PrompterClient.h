@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <memory>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include "link/DdeConversationWin32.h"
+#else
 class LinkConnection;
 class QFileSystemWatcher;
 struct LinkMessage;
@@ -62,7 +64,6 @@ private:
     void ConnectionFailed();
     bool MayStartPartner() const;
     void AwaitPartner();
-    void ConversationOpened();
     void ConversationReady();
     void EndSetup();
     void AnswerTimedOut();
@@ -86,11 +87,17 @@ private:
     QTimer answerTimer_;
     QTimer partnerTimer_;
 #ifdef Q_OS_WIN
+    void ConversationOpened(bool adviseStarted);
+    void Connected(int setup, bool opened, bool adviseStarted);
+    void PartnerRegistered();
+    void Answered(int setup, DdeConversation::Answer answer, bool done);
+
     // The conversation under DDEML (PrompterClientWin32.cpp).
     struct Dde;
     friend struct Dde;
     std::unique_ptr<Dde> dde_;
 #else
+    void ConversationOpened();
     void PartnerFolderChanged();
     void Received(const LinkMessage& message);
     void ConnectionClosed();

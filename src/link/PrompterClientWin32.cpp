@@ -1,6 +1,6 @@
 #include "link/PrompterClient.h"
 
-#include "link/DdeInstanceWin32.h"
+#include "link/DdeConversationWin32.h"
 #include "link/LinkMessage.h"
 #include "link/WriteAccess.h"
 
@@ -9,11 +9,12 @@
 
 #include <algorithm>
 
+#include <windows.h>
+
 namespace {
 
-// Announcements that the partner has not answered yet; a partner that lets more pile up has
-// stopped reading and is dropped, as a full outbox drops it elsewhere.
-constexpr int MaxUnanswered = 64;
+// Between the attempts to reach a partner that registered, in milliseconds.
+constexpr int PartnerRetry = 250;
 
 QString Quoted(QString word)
 {
@@ -52,151 +53,23 @@ bool PrompterClient::StartPartner(const QString& commandLine)
     return true;
 }
 
-// The conversation under DDEML. Connecting is DDEML's one synchronous step; the advise start,
-// the request and the pokes are asynchronous transactions whose completions, like the partner's
-// disconnect, arrive in the callback and are handled once the callback has returned.
-struct PrompterClient::Dde : DdeParty {
-    explicit Dde(PrompterClient& owner) : client(owner) {}
-    ~Dde() override { End(); }
+// The conversation under DDEML, on its own thread (DdeConversation); the window thread keeps the
+// stages and counts the set-ups, so that what a dropped conversation still reports is ignored.
+struct PrompterClient::Dde {
+    explicit Dde(PrompterClient& client)
+        : conversation({[&client](int setup, bool opened, bool adviseStarted) { client.Connected(setup, opened, adviseStarted); },
+                        [&client](int setup, DdeConversation::Answer answer, bool done) { client.Answered(setup, answer, done); },
+                        [&client] { client.PartnerRegistered(); },
+                        [&client](int setup) {
+                            if (setup == client.dde_->setup)
+                                client.PartnerClosed();
+                        }})
+    {
+    }
 
-    // Connects, in the instance of this set-up.
-    bool Open();
-    // Ends the conversation; one with a partner that takes no messages is left behind with its
-    // instance, and the next set-up makes a new one.
-    void Drop();
-    // Ends the conversation and the instance.
-    void End();
-    HDDEDATA Transaction(const DdeCall& call) override;
-    bool Transact(UINT type, const QByteArray& data, DWORD* id);
-    void Completed(DWORD id, bool done);
-
-    PrompterClient& client;
-    // Made for each set-up and ended with it, so that nothing a partner left behind (one that
-    // ended without a word) stands in the way of the next conversation.
-    std::unique_ptr<DdeInstance> instance;
-    HSZ service = nullptr;
-    HSZ topic = nullptr;
-    HSZ item = nullptr;
-    HCONV conv = nullptr;
-    UINT format = CF_TEXT;
-    DWORD awaited = 0;  // the advise start or request whose answer the set-up waits for
-    int unanswered = 0;
+    DdeConversation conversation;
+    int setup = 0;
 };
-
-bool PrompterClient::Dde::Open()
-{
-    Drop();
-    if (client.service_.isEmpty() || client.service_.size() > 255)
-        return false;
-    if (!instance) {
-        QString error;
-        instance = DdeInstance::Make(*this, APPCMD_CLIENTONLY | CBF_SKIP_UNREGISTRATIONS, &error);
-        if (!instance) {
-            qWarning("The prompter link is not set up: %s", qPrintable(error));
-            return false;
-        }
-        service = instance->String(client.service_);
-        topic = instance->String(Topic);
-        item = instance->String(Item);
-    }
-    conv = DdeConnect(instance->Id(), service, topic, nullptr);
-    if (!conv)
-        return false;
-    CONVINFO info{};
-    info.cb = sizeof info;
-    format = DdeQueryConvInfo(conv, QID_SYNC, &info) && info.wFmt ? info.wFmt : CF_TEXT;
-    return true;
-}
-
-void PrompterClient::Dde::Drop()
-{
-    if (conv && DdeInstance::PartnerTakesMessages(conv)) {
-        DdeDisconnect(conv);
-    } else if (conv) {
-        DdeInstance::Abandon(std::move(instance));
-        service = topic = item = nullptr;
-    }
-    conv = nullptr;
-    awaited = 0;
-    unanswered = 0;
-}
-
-void PrompterClient::Dde::End()
-{
-    Drop();
-    if (!instance)
-        return;
-    instance->Free(service);
-    instance->Free(topic);
-    instance->Free(item);
-    service = topic = item = nullptr;
-    instance.reset();
-}
-
-bool PrompterClient::Dde::Transact(UINT type, const QByteArray& data, DWORD* id)
-{
-    *id = 0;
-    auto* bytes = reinterpret_cast<LPBYTE>(const_cast<char*>(data.constData()));
-    return conv && DdeClientTransaction(data.isEmpty() ? nullptr : bytes, static_cast<DWORD>(data.size()), conv, item,
-                                        format, type, TIMEOUT_ASYNC, id);
-}
-
-HDDEDATA PrompterClient::Dde::Transaction(const DdeCall& call)
-{
-    switch (call.type) {
-    case XTYP_REGISTER:
-        // A partner that was just started announces its service when it registers it.
-        if (client.stage_ == Stage::AwaitingPartner && instance->SameName(call.hsz1, service))
-            QMetaObject::invokeMethod(&client, [this] {
-                if (client.stage_ == Stage::AwaitingPartner && client.Connect())
-                    client.partnerTimer_.stop();
-            }, Qt::QueuedConnection);
-        return nullptr;
-    case XTYP_XACT_COMPLETE: {
-        const DWORD id = static_cast<DWORD>(call.data1);
-        const bool done = call.data != nullptr;
-        QMetaObject::invokeMethod(&client, [this, id, done] { Completed(id, done); }, Qt::QueuedConnection);
-        return nullptr;
-    }
-    case XTYP_DISCONNECT:
-        if (call.conv == conv) {
-            conv = nullptr;
-            QMetaObject::invokeMethod(&client, [this] {
-                if (conv)
-                    return;
-                client.PartnerClosed();
-            }, Qt::QueuedConnection);
-        }
-        return nullptr;
-    case XTYP_ADVDATA:
-        // Change notices are not used.
-        return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
-    default:
-        return nullptr;
-    }
-}
-
-void PrompterClient::Dde::Completed(DWORD id, bool done)
-{
-    if (id == 0 || id != awaited) {
-        unanswered = std::max(0, unanswered - 1);
-        return;
-    }
-    awaited = 0;
-    if (client.stage_ == Stage::Advising && done) {
-        client.stage_ = Stage::Requesting;
-        if (Transact(XTYP_REQUEST, {}, &awaited))
-            client.answerTimer_.start(Timeout);
-        else
-            client.ConversationReady();
-    } else if (client.stage_ == Stage::Advising) {
-        client.item_.clear();
-        client.ConversationReady();
-    } else if (client.stage_ == Stage::Requesting) {
-        // The value itself is not used.
-        client.ConversationReady();
-    }
-}
 
 PrompterClient::PrompterClient(const Configuration& config, std::filesystem::path configurationFile, QObject* parent)
     : QObject(parent), config_(config), configurationFile_(std::move(configurationFile)), dde_(std::make_unique<Dde>(*this))
@@ -209,25 +82,75 @@ PrompterClient::~PrompterClient()
     Disconnect();
 }
 
-// An open conversation with its advise start on its way, or false with nothing left open.
+// A connection on its way, or false with nothing sent. Waiting for a partner that was just
+// started, a failed connection leaves the wait to its timer.
 bool PrompterClient::Connect()
 {
-    if (!dde_->Open())
+    if (service_.isEmpty() || service_.size() > 255)
         return false;
-    ConversationOpened();
+    if (stage_ == Stage::Connecting)
+        answerTimer_.start(Timeout);
+    dde_->conversation.Open(++dde_->setup, service_, Topic, Item);
     return true;
 }
 
 void PrompterClient::RequestConnection()
 {
     partnerTimer_.stop();
+    stage_ = Stage::Connecting;
     if (!Connect())
         ConnectionFailed();
 }
 
+void PrompterClient::Connected(int setup, bool opened, bool adviseStarted)
+{
+    if (setup != dde_->setup)
+        return;
+    if (stage_ == Stage::Connecting && !opened) {
+        ConnectionFailed();
+    } else if (stage_ == Stage::AwaitingPartner && !opened) {
+        // A partner that has just registered may not take a conversation yet: asked again in
+        // a moment, until the wait for it ends.
+        QTimer::singleShot(PartnerRetry, this, [this] {
+            if (stage_ == Stage::AwaitingPartner)
+                Connect();
+        });
+    } else if ((stage_ == Stage::Connecting || stage_ == Stage::AwaitingPartner) && opened) {
+        answerTimer_.stop();
+        partnerTimer_.stop();
+        ConversationOpened(adviseStarted);
+    }
+}
+
+void PrompterClient::PartnerRegistered()
+{
+    if (stage_ == Stage::AwaitingPartner)
+        Connect();
+}
+
+void PrompterClient::Answered(int setup, DdeConversation::Answer answer, bool done)
+{
+    if (setup != dde_->setup)
+        return;
+    if (answer == DdeConversation::Answer::Advise && stage_ == Stage::Advising) {
+        if (done) {
+            stage_ = Stage::Requesting;
+            answerTimer_.start(Timeout);
+            dde_->conversation.Request(setup);
+        } else {
+            item_.clear();
+            ConversationReady();
+        }
+    } else if (answer == DdeConversation::Answer::Request && stage_ == Stage::Requesting) {
+        // The value itself is not used.
+        ConversationReady();
+    }
+}
+
 void PrompterClient::DropConnection()
 {
-    dde_->Drop();
+    dde_->conversation.Drop();
+    ++dde_->setup;
 }
 
 // The partner's name is a command line, so it is run only when nobody but this user, the
@@ -249,11 +172,11 @@ void PrompterClient::AwaitPartner()
     partnerTimer_.start(PartnerStartTimeout);
 }
 
-void PrompterClient::ConversationOpened()
+void PrompterClient::ConversationOpened(bool adviseStarted)
 {
     stage_ = Stage::Advising;
     item_ = Item;
-    if (dde_->Transact(XTYP_ADVSTART | XTYPF_NODATA, {}, &dde_->awaited)) {
+    if (adviseStarted) {
         answerTimer_.start(Timeout);
         return;
     }
@@ -264,24 +187,16 @@ void PrompterClient::ConversationOpened()
 void PrompterClient::Poke(const QString& text)
 {
     // Without the item's name there is nowhere to poke.
-    if (item_.isEmpty() || !dde_->conv)
-        return;
-    if (dde_->unanswered >= MaxUnanswered) {
-        DdeClientConv1Close();
-        return;
-    }
-    DWORD id = 0;
-    if (dde_->Transact(XTYP_POKE, TextPayload(text), &id))
-        ++dde_->unanswered;
-    else  // the partner's side of the conversation has gone, without a word
-        DdeClientConv1Close();
+    if (!item_.isEmpty())
+        dde_->conversation.Poke(dde_->setup, TextPayload(text));
 }
 
 void PrompterClient::Disconnect()
 {
     answerTimer_.stop();
     partnerTimer_.stop();
-    dde_->End();
+    dde_->conversation.End();
+    ++dde_->setup;
     stage_ = Stage::Closed;
     queued_.clear();
 }

@@ -27,6 +27,7 @@ public:
 
     bool Registered() { return QTest::qWaitFor([this] { return registered_.load(); }, 5000); }
     bool Hung() { return QTest::qWaitFor([this] { return hung_.load(); }, 5000); }
+    void HangNow() { hung_ = true; }
 
 private:
     void Run(const QString& service)
