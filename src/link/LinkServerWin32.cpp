@@ -4,6 +4,10 @@
 
 #include <QTimer>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 namespace {
 
 HDDEDATA Answer(bool done)
@@ -14,6 +18,39 @@ HDDEDATA Answer(bool done)
 HDDEDATA Accept(bool accepted)
 {
     return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(accepted ? TRUE : FALSE));
+}
+
+// Whether a program answers `service` already. Connecting asks every top-level window and waits
+// for each, so it is done on a thread of its own with an instance of its own, for at most
+// CheckWait; meanwhile this thread answers what is sent to its own windows. A window that holds
+// the check up longer cannot tell that another program serves it, and the service is taken.
+bool ServedElsewhere(const QString& service)
+{
+    constexpr DWORD CheckWait = 1000;
+    enum : int { Checking, Free, Served };
+    const auto result = std::make_shared<std::atomic<int>>(Checking);
+    std::thread([result, name = service.toStdWString()] {
+        DWORD id = 0;
+        if (DdeInitializeW(&id, [](UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) -> HDDEDATA { return nullptr; },
+                           APPCLASS_STANDARD | APPCMD_CLIENTONLY | CBF_SKIP_ALLNOTIFICATIONS, 0) != DMLERR_NO_ERROR) {
+            *result = Free;
+            return;
+        }
+        const HSZ hsz = DdeCreateStringHandleW(id, name.c_str(), CP_WINUNICODE);
+        const HCONV other = DdeConnect(id, hsz, nullptr, nullptr);
+        *result = other ? Served : Free;
+        if (other)
+            DdeDisconnect(other);
+        DdeFreeStringHandle(id, hsz);
+        DdeUninitialize(id);
+    }).detach();
+    const DWORD until = GetTickCount() + CheckWait;
+    while (*result == Checking && GetTickCount() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    return *result == Served;
 }
 
 } // namespace
@@ -60,8 +97,7 @@ QString LinkServer::Dde::Register(const QString& serviceName)
     topic = instance->String(server.topic_);
     item = instance->String(QString::fromUtf8(server.item_));
     // A service that another program answers already is left to it.
-    if (HCONV other = DdeConnect(instance->Id(), service, nullptr, nullptr)) {
-        DdeDisconnect(other);
+    if (ServedElsewhere(serviceName)) {
         Withdraw();
         return QStringLiteral("another program serves \"%1\"").arg(serviceName);
     }

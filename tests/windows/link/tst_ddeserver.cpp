@@ -1,4 +1,5 @@
 #include "DdePeer.h"
+#include "HungPartner.h"
 #include "PrompterProcess.h"
 #include "link/PrompterServer.h"
 
@@ -31,6 +32,7 @@ private slots:
     void topicsOfOtherWindowsOfferNoItem();
     void liveServiceIsNotTaken();
     void silentPartnersAreLetGoUnlessTheyTakeNoMessages();
+    void hungWindowDoesNotHoldTheRegistrationUp();
 };
 
 void TestDdeServer::init()
@@ -164,6 +166,26 @@ void TestDdeServer::silentPartnersAreLetGoUnlessTheyTakeNoMessages()
     QTRY_COMPARE(closed.count(), 1);
     QCOMPARE(closed.first().first().toString(), QStringLiteral("the partner ended the conversation"));
     QCOMPARE(take("Host"), 0);
+}
+
+// Whether another program serves the name is asked of every top-level window; one that takes no
+// messages must not hold the start up.
+void TestDdeServer::hungWindowDoesNotHoldTheRegistrationUp()
+{
+    server.reset();
+    auto partner = std::make_unique<HungPartner>(QStringLiteral("ElevraTestNeighbour"));
+    QVERIFY(partner->Registered());
+    partner->HangNow();
+    QElapsedTimer registering;
+    registering.start();
+    server = std::make_unique<PrompterServer>();
+    server->SetPresets(&presets);
+    server->SetDatabaseSelection = [this](int i) { selected << i; };
+    QCOMPARE(server->Register(Executable), QString());
+    QVERIFY2(registering.elapsed() < 3000, qPrintable(QString::number(registering.elapsed())));
+    partner.reset();
+    QCOMPARE(take("Host"), 0);
+    QCOMPARE(selected, QList<int>{5});
 }
 
 QTEST_GUILESS_MAIN(TestDdeServer)
