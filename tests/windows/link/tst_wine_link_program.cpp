@@ -146,8 +146,9 @@ private slots:
               latencies[latencies.size() / 2], latencies[latencies.size() * 99 / 100], latencies.last());
         // A take goes out at the next link cycle, once the poll in progress has its reply (about
         // 45 ms for eight stands at 9600 baud); one left to the 500 ms poll timer, or a window
-        // thread held up, would take far longer.
-        QVERIFY2(latencies.last() <= 150, "a poke waited beyond the link cycle");
+        // thread held up, would take far longer. Wine on a busy machine adds up to a few hundred
+        // milliseconds now and then (up to 230 ms seen), so the bound lies between the two.
+        QVERIFY2(latencies.last() <= 400, "a poke waited beyond the link cycle");
 
         program.terminate();
         if (!program.waitForFinished(10000))
