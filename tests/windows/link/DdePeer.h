@@ -133,8 +133,6 @@ private:
             ++current->notices_;
             return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
         }
-        if (type == XTYP_DISCONNECT)
-            current->disconnected_ = true;
         return nullptr;
     }
 
@@ -143,5 +141,4 @@ private:
     HCONV conv_ = nullptr;
     HSZ item_ = nullptr;
     int notices_ = 0;
-    bool disconnected_ = false;
 };
